@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs, idempotently, every Debian package the build and the tests need.
+# Prints what it installs; does nothing when everything is there.
+set -eu
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "bootstrap: must run as root (it installs Debian packages with apt-get)" >&2
+  exit 1
+fi
+if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg >/dev/null 2>&1; then
+  echo "bootstrap: needs a Debian system with apt-get and dpkg" >&2
+  exit 1
+fi
+
+packages=(
+  cmake make g++ git python3 ca-certificates
+  g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
+  wine wine32:i386
+  xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
+  googletest libgtest-dev libbenchmark-dev zlib1g-dev
+)
+
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "bootstrap: adding the i386 architecture (for 32-bit Wine)"
+  dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+  echo "bootstrap: installed"
+elif [ -n "${need_update:-}" ]; then
+  apt-get update -qq
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "bootstrap: generating the ja_JP.UTF-8 locale"
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds the three configurations
+# (host, host with AddressSanitizer/UBSan, 32-bit Windows) and runs all their
+# tests, the Windows ones under Wine. Prints the counts of each and a total.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/bootstrap.sh || exit 1
+
+status=0
+summary=()
+
+build() {
+  local preset=$1
+  echo "== configure and build: $preset"
+  mkdir -p build
+  cmake --preset "$preset" >"build/$preset.log" 2>&1 &&
+    cmake --build --preset "$preset" >>"build/$preset.log" 2>&1
+  local rc=$?
+  if [ $rc -ne 0 ]; then
+    tail -n 60 "build/$preset.log"
+    echo "build of $preset failed (full log: $root/build/$preset.log)"
+  fi
+  return $rc
+}
+
+# Counts a ctest run: gtest programs that ran under Wine report their own
+# tests through their XML files; every other ctest entry counts as one test.
+count() {
+  local dir=$1 junit=$2
+  python3 - "$dir" "$junit" <<'PY'
+import sys, os, xml.etree.ElementTree as ET
+build, junit = sys.argv[1], sys.argv[2]
+passed = failed = skipped = 0
+results = os.path.join(build, "test-results")
+for case in ET.parse(junit).getroot().iter("testcase"):
+    name, status = case.get("name"), case.get("status", "run")
+    xml_path = os.path.join(results, name + ".xml")
+    if os.path.isfile(xml_path) and status != "fail":
+        r = ET.parse(xml_path).getroot()
+        t, f = int(r.get("tests", 0)), int(r.get("failures", 0)) + int(r.get("errors", 0))
+        s = int(r.get("disabled", 0)) + int(r.get("skipped", 0))
+        passed += t - f - s; failed += f; skipped += s
+    elif status == "fail" or case.find("failure") is not None:
+        failed += 1
+    elif status in ("notrun", "disabled") or case.find("skipped") is not None:
+        skipped += 1
+    else:
+        passed += 1
+print(passed, failed, skipped)
+PY
+}
+
+run_tests() {
+  local label=$1 preset=$2; shift 2
+  local dir="$root/build/$preset"
+  local junit="$dir/ctest-junit.xml"
+  rm -rf "$dir/test-results"; mkdir -p "$dir/test-results"
+  echo "== tests: $label"
+  "$@" ctest --test-dir "$dir" --output-on-failure --output-junit "$junit" -j2 || status=1
+  if [ -f "$junit" ]; then
+    read -r p f s < <(count "$dir" "$junit")
+    summary+=("$label: $p passed, $f failed, $s skipped")
+    total_p=$((total_p + p)); total_f=$((total_f + f)); total_s=$((total_s + s))
+  else
+    summary+=("$label: no results"); status=1
+  fi
+}
+
+total_p=0; total_f=0; total_s=0
+for preset in host asan win32; do
+  build "$preset" || status=1
+done
+
+run_tests "host" host
+ASAN_OPTIONS=detect_leaks=1 run_tests "host (ASan+UBSan)" asan
+run_tests "windows (Wine)" win32 scripts/wine-harness --prefix="$root/build/win32/wineprefix" session
+
+echo
+echo "== summary"
+for line in "${summary[@]}"; do echo "$line"; done
+[ "$total_f" -eq 0 ] || status=1
+echo "Total: $total_p passed, $total_f failed, $total_s skipped"
+exit $status

@@ -22,5 +22,190 @@ using CabCloseFn = std::int32_t (*)(std::int32_t handle);
 // origin: 0 from the start, 1 from the current position (only with offset 0).
 using CabSeekFn = std::int32_t (*)(std::int32_t handle, std::int32_t offset, std::int32_t origin);
 
-// The rest of the contract (error record, summary, notifications, hook, the
-// four operations) follows below.
+
+// ---- Error record --------------------------------------------------------------
+
+enum class CabErrorCode : std::int32_t {
+    None = 0,                    // never written; the value of a cleared record
+    CabinetOpenFailed = 1,       // an open of a cabinet failed, or its path does not fit the buffers
+    NotCabinetFile = 2,          // short header, wrong signature, unreadable reserve area
+    UnsupportedVersion = 3,      // header version is not 0x0103; CabError::detail holds it
+    CabinetDamaged = 4,          // failed or short seek/read, bad name, oversized block, bad checksum,
+                                 // impossible folder index, missing data, failed close while switching
+    OutOfMemory = 5,             // the alloc callback answered null
+    UnsupportedCompression = 6,  // compression method (low four bits of the type) above 3
+    DecodeFailed = 7,            // decoder refused its window, met bad data or produced the wrong size
+    OutputFailed = 8,            // short write, or FileDone answered with 0
+    ReserveMismatch = 9,         // a later cabinet declares other folder or data-block reserve sizes
+    CabinetMismatch = 10,        // next cabinet of a set has another set id or an unexpected index
+    Aborted = 11,                // a notification or the hook answered -1, or a FileListBoundary seek failed
+};
+
+// Owned by the caller. The engine writes it at every failure and never clears it,
+// so a success leaves it exactly as it was.
+struct CabError {
+    CabErrorCode code;
+    std::int32_t detail;  // 0, except the version word found for UnsupportedVersion
+    std::int32_t isSet;   // 1 once the engine has written a code
+};
+
+// ---- Probe result ----------------------------------------------------------------
+
+struct CabinetSummary {
+    std::uint32_t totalSize;    // cabinet size in bytes, as the header states it
+    std::int16_t folderCount;
+    std::int16_t fileCount;
+    std::int16_t setId;
+    std::int16_t cabinetIndex;  // position within its set, from 0
+    std::int32_t hasReserve;    // 1 when the header carries reserve sizes
+    std::int32_t hasPrevious;   // 1 when a previous cabinet is named
+    std::int32_t hasNext;       // 2 (not 1) when a next cabinet is named; test for nonzero
+};
+
+// ---- Notifications -------------------------------------------------------------------
+//
+// One record lives inside the engine and is refilled before every notification.
+// Fields a kind does not mention keep what an earlier notification left there.
+// Texts point into the engine's name buffers: at most 255 characters plus the
+// terminator (the cabinet path: 256 plus the terminator). Texts the cabinet does
+// not carry are empty strings. `user` is set for every kind.
+//
+// Kind                 value                      text1 / text2 / text3
+// CabinetOpened        -                          next cabinet name / next disk name / cabinet path
+// ContinuedFile        file size                  file name / previous cabinet name / previous disk name
+// FileStart            file size                  file name / previous cabinet name / previous disk name
+// FileDone             1 if attribute 0x40 set    file name / - / -
+// NeedCabinet          -                          next cabinet name / next disk name / cabinet path (writable)
+// FileListBoundary     file-list position (in/out) - / - / -
+//
+// Kind                 handle       date,time,attributes   setId   cabinetIndex   folderIndex           error
+// CabinetOpened        -            -                      set id  this index     -                     -
+// ContinuedFile        -            as stored              -       -              as stored             -
+// FileStart            -            as stored              -       -              as stored             -
+// FileDone             output       as stored, 0x40 clear  -       -              as stored             -
+// NeedCabinet          -            -                      set id  current + 1    -                     0 or last failure
+// FileListBoundary     -            -                      set id  -              entries left (in/out) -
+//
+// A folder index "as stored" includes the continuation values 0xFFFD (begins in an
+// earlier cabinet), 0xFFFE (goes on into the next one) and 0xFFFF (both).
+
+enum class CabNotifyKind : std::int32_t {
+    // A cabinet's header has been read: first the one named in extract, then
+    // each one opened because data continues. -1 aborts; anything else goes on.
+    CabinetOpened = 0,
+    // A file that began in an earlier cabinet (outside the continuation pass);
+    // no data is produced. -1 aborts; anything else moves to the next entry.
+    ContinuedFile = 1,
+    // Any other file entry. -1 aborts; 0 skips the file; any other answer is an
+    // open output handle that receives the bytes, followed by FileDone.
+    FileStart = 2,
+    // The last byte has been written (at once for an empty file). -1 aborts and
+    // the engine closes the handle; 0 fails with OutputFailed and the handle stays
+    // with the caller; anything else is success and the caller owns the handle.
+    FileDone = 3,
+    // The folder being decoded goes on in the next cabinet. text3 (the path) may
+    // be rewritten in place, within its buffer. -1 aborts; anything else tries to
+    // open the cabinet, and a failed try repeats this notification with `error`.
+    NeedCabinet = 4,
+    // Before the first file entry, and each time the entries left reach 0.
+    // value and folderIndex come back as the position and count to read next.
+    // -1 aborts; anything else takes them back.
+    FileListBoundary = 5,
+};
+
+struct CabNotifyRecord {
+    std::uint32_t value;
+    char *text1;
+    char *text2;
+    char *text3;
+    void *user;
+    std::int32_t handle;
+    std::uint16_t date;          // packed MS-DOS date
+    std::uint16_t time;          // packed MS-DOS time
+    std::uint16_t attributes;
+    std::uint16_t setId;
+    std::uint16_t cabinetIndex;
+    std::uint16_t folderIndex;   // a folder index, or a count, by kind
+    CabErrorCode error;
+};
+
+using CabNotifyFn = std::int32_t (*)(CabNotifyKind kind, CabNotifyRecord *record);
+
+// ---- Reserve hook ------------------------------------------------------------------------
+//
+// Optional. Called with CabinetReserve after every CabinetOpened, with FolderReserve
+// each time a folder entry has been read, and with DataBlock after each data block
+// (or each piece of a split block) has been read and its checksum verified, before
+// it is decoded. The hook may change the bytes it is shown in place; the engine
+// decodes whatever the buffer holds afterwards. -1 aborts.
+
+enum class CabHookKind : std::uint32_t {
+    CabinetReserve = 0,
+    FolderReserve = 1,
+    DataBlock = 2,
+};
+
+struct CabHookRecord {
+    CabHookKind kind;
+    void *user;
+    std::uint8_t *reserve;       // the reserve bytes of this kind; null when there are none
+    std::uint16_t reserveSize;   // CabinetReserve: the per-cabinet size in force, 0 when none
+    union {
+        struct {
+            std::uint16_t setId;
+            std::uint32_t cabinetIndex;
+        } cabinet;               // CabinetReserve
+        struct {
+            std::uint16_t folderIndex;
+        } folder;                // FolderReserve
+        struct {
+            std::uint8_t *data;          // where this piece's bytes begin in the compressed buffer
+            std::uint16_t dataSize;      // compressed size counting every piece read so far
+            std::int32_t isSplit;        // second piece of a split block, or a first piece that goes on
+            std::uint16_t partialSize;   // bytes of the block read before this piece
+        } block;                 // DataBlock
+    };
+};
+
+using CabHookFn = std::int32_t (*)(CabHookRecord *record);
+
+// ---- The engine ----------------------------------------------------------------------------
+//
+// Calling order: create, any number of probe and extract calls, destroy. An
+// instance must not be used by two threads at once; all callbacks run on the
+// calling thread.
+
+struct CabinetEngine {
+    // Allocates the instance through alloc; no input or output happens. On failure
+    // writes OutOfMemory into *error and answers null. processorType is handed to
+    // the Quantum decoder's configuration and does not affect decoding. The engine
+    // keeps the error pointer and writes through it at every later failure.
+    static CabinetEngine *create(CabAllocFn alloc, CabFreeFn free, CabOpenFn open, CabReadFn read,
+                                 CabWriteFn write, CabCloseFn close, CabSeekFn seek,
+                                 std::int32_t processorType, CabError *error);
+
+    // Reads 36 bytes from the handle's current position (no seek; the caller owns
+    // the handle) and fills *summary. Answers 0 without touching the error record
+    // for a short read or a wrong signature, 0 with UnsupportedVersion for another
+    // version, and 1 otherwise.
+    static std::int32_t probe(CabinetEngine *engine, std::int32_t handle, CabinetSummary *summary);
+
+    // Walks the file list of cabinetPath + cabinetName (joined with nothing in
+    // between; the path keeps its final separator), sending the notifications above
+    // and writing the files FileStart asks for; follows data that continues into
+    // later cabinets of the set. flags are ignored; notify is required, hook may be
+    // null; user comes back in every record. Answers 1, or 0 with the error record
+    // filled. Both cabinet handles are closed before it returns, whatever the outcome,
+    // and the engine stays usable.
+    static std::int32_t extract(CabinetEngine *engine, const char *cabinetName, const char *cabinetPath,
+                                std::int32_t flags, CabNotifyFn notify, CabHookFn hook, void *user);
+
+    // Tears down the decoder in force (a failure is recorded as DecodeFailed and
+    // otherwise ignored), frees every buffer, closes any open cabinet handle and
+    // frees the instance. Always answers 1.
+    static std::int32_t destroy(CabinetEngine *engine);
+
+protected:
+    // Only the engine makes instances (through create).
+    CabinetEngine() = default;
+};

@@ -1,0 +1,94 @@
+// Looks at a running launcher from outside, as the updater and the shell do.
+//
+//   launcher_probe frame     prints "x y width height" of the frame window,
+//                            then "switch=0|1" (group-switch button visible),
+//                            "iconic=0|1" and "foreground=0|1"
+//   launcher_probe boxes     prints each message box of the launcher's process
+//                            as two UTF-8 blocks: "title: ..." and "text: ..."
+//   launcher_probe dismiss   presses OK on every such message box
+//   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
+//
+// Exit code 0 when the frame was found (for boxes: also when none is open),
+// 3 when no launcher runs.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kFrameClass[] = "OrvelLauncherBaseWin";
+
+void PrintUtf8(const char* label, const char* ansi)
+{
+    WCHAR wide[1024] = {};
+    char utf8[4096] = {};
+    if (MultiByteToWideChar(932, 0, ansi, -1, wide, 1024) > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s: %s\n", label, utf8);
+}
+
+struct BoxWalk {
+    DWORD process;
+    bool dismiss;
+    int found;
+};
+
+BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
+{
+    BoxWalk* walk = reinterpret_cast<BoxWalk*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(wnd, &process);
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (process != walk->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd))
+        return TRUE;
+    ++walk->found;
+    if (walk->dismiss) {
+        PostMessageA(wnd, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
+    char title[260] = {};
+    char text[1024] = {};
+    GetWindowTextA(wnd, title, sizeof title);
+    // The message text is the box's static control with id 0xFFFF.
+    GetDlgItemTextA(wnd, 0xFFFF, text, sizeof text);
+    PrintUtf8("title", title);
+    PrintUtf8("text", text);
+    return TRUE;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: launcher_probe frame|boxes|dismiss|sysclose\n");
+        return 2;
+    }
+    HWND frame = FindWindowA(kFrameClass, nullptr);
+    if (!frame)
+        return 3;
+    const char* what = argv[1];
+    if (std::strcmp(what, "frame") == 0) {
+        RECT rc = {};
+        GetWindowRect(frame, &rc);
+        HWND groupSwitch = GetDlgItem(frame, 6073);
+        std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        std::printf("switch=%d\n", groupSwitch && IsWindowVisible(groupSwitch) ? 1 : 0);
+        std::printf("iconic=%d\n", IsIconic(frame) ? 1 : 0);
+        std::printf("foreground=%d\n", GetForegroundWindow() == frame ? 1 : 0);
+        return 0;
+    }
+    if (std::strcmp(what, "boxes") == 0 || std::strcmp(what, "dismiss") == 0) {
+        BoxWalk walk = {0, std::strcmp(what, "dismiss") == 0, 0};
+        GetWindowThreadProcessId(frame, &walk.process);
+        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&walk));
+        std::printf("boxes=%d\n", walk.found);
+        return 0;
+    }
+    if (std::strcmp(what, "sysclose") == 0)
+        return PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+    std::fprintf(stderr, "launcher_probe: unknown command %s\n", what);
+    return 2;
+}

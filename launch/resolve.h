@@ -1,0 +1,47 @@
+#pragma once
+
+#include "catalogue.h"
+#include "handles.h"
+
+// A text whose first colon follows at least two characters, as in a web or
+// mail address with its scheme. A drive path (colon at index 1) is not one.
+bool IsSchemeTarget(const char* text);
+
+// True for the lead byte of a double-byte Shift-JIS character.
+bool IsShiftJisLeadByte(unsigned char c);
+
+// The runtime library's path split, with both bytes of a double-byte
+// character taken as one character (so a trail byte 0x5C is no separator).
+// Each part is cut to fit kTextSize.
+struct PathParts {
+    char drive[kTextSize];
+    char dir[kTextSize];
+    char name[kTextSize];
+    char ext[kTextSize];
+};
+void SplitPath(const char* path, PathParts& parts);
+
+// A DefaultIcon value split into its file name and icon index: "file,index",
+// blanks before the file skipped, a quoted file name taken up to its closing
+// quote, index read the way atol reads it (0 when there is no comma).
+struct IconLocation {
+    char file[kTextSize];
+    long index;
+};
+void ParseIconLocation(const char* value, IconLocation& location);
+
+// Joins up to three texts into `out` (kTextSize bytes). False, with `out`
+// empty, when the result would not fit in 259 characters.
+bool JoinText(char* out, const char* a, const char* b, const char* c = "");
+
+#ifdef _WIN32
+// The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
+HICON GetSchemeIcon(const char* text);
+
+// Turns a catalogue "File" value (buffer of kTextSize bytes) into an existing
+// path where it can: an existing path or a scheme target stays as it is; a
+// bare name is looked up on the search path, then as a Start-menu shortcut
+// (".lnk"), then under App Paths. False, with the buffer unchanged, when
+// nothing was found. `owner` is the owner window for shell calls.
+bool ResolveTargetPath(char* buffer, HWND owner = nullptr);
+#endif

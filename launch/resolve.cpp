@@ -1,0 +1,138 @@
+#include "resolve.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "startmenu.h"
+
+namespace {
+
+constexpr DWORD kValueLimit = 520;
+const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+// The default value of an open key as a path: REG_SZ as stored, REG_EXPAND_SZ
+// expanded. False for other types, for values that fail to read or to expand,
+// and for results that do not fit in `out` (kTextSize bytes).
+bool ReadPathValue(HKEY key, char* out)
+{
+    char value[kValueLimit + 1] = {};
+    DWORD type = 0;
+    DWORD size = kValueLimit;
+    if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+        return false;
+    // A stored string need not carry its terminator.
+    value[size < kValueLimit ? size : kValueLimit] = '\0';
+
+    if (type == REG_SZ) {
+        const std::size_t length = std::strlen(value);
+        if (length > kTextSize - 1)
+            return false;
+        std::memcpy(out, value, length + 1);
+        return true;
+    }
+    if (type == REG_EXPAND_SZ) {
+        char expanded[kTextSize] = {};
+        const DWORD needed = ExpandEnvironmentStringsA(value, expanded, kTextSize);
+        if (needed == 0 || needed > kTextSize)
+            return false;
+        std::memcpy(out, expanded, std::strlen(expanded) + 1);
+        return true;
+    }
+    return false;
+}
+
+bool Exists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+void CopyPath(char* buffer, const char* path)
+{
+    std::memcpy(buffer, path, std::strlen(path) + 1);
+}
+
+} // namespace
+
+HICON GetSchemeIcon(const char* text)
+{
+    char scheme[kTextSize] = {};
+    const char* colon = std::strchr(text, ':');
+    const std::size_t length = colon != nullptr ? static_cast<std::size_t>(colon - text) : std::strlen(text);
+    if (length > kTextSize - 1)
+        return nullptr;
+    std::memcpy(scheme, text, length);
+    char keyName[kTextSize];
+    if (!JoinText(keyName, scheme, "\\DefaultIcon"))
+        return nullptr;
+
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return nullptr;
+    char value[kTextSize] = {};
+    const bool haveValue = ReadPathValue(key, value);
+    RegCloseKey(key);
+    if (!haveValue)
+        return nullptr;
+
+    IconLocation location;
+    ParseIconLocation(value, location);
+    HICON large = nullptr;
+    ExtractIconExA(location.file, static_cast<int>(location.index), &large, nullptr, 1);
+    if (large == nullptr && location.index != 0)
+        ExtractIconExA(location.file, 0, &large, nullptr, 1);
+    return large;
+}
+
+bool ResolveTargetPath(char* buffer, HWND owner)
+{
+    if (Exists(buffer))
+        return true;
+    if (IsSchemeTarget(buffer))
+        return true;
+
+    PathParts parts;
+    SplitPath(buffer, parts);
+
+    char candidate[kTextSize] = {};
+    char found[kTextSize] = {};
+    const DWORD length = SearchPathA(nullptr, parts.name, parts.ext[0] != '\0' ? parts.ext : nullptr,
+                                     kTextSize, found, nullptr);
+    // A longer path than the buffer holds is reported by its size, not written.
+    if (length > 0 && length < kTextSize)
+        CopyPath(candidate, found);
+    if (candidate[0] != '\0' && Exists(candidate)) {
+        CopyPath(buffer, candidate);
+        return true;
+    }
+
+    char fileName[kTextSize];
+    const bool fileNameFits = JoinText(fileName, parts.name, parts.ext);
+    if (fileNameFits && lstrcmpiA(parts.ext, ".lnk") == 0) {
+        char shortcut[kTextSize];
+        CopyPath(shortcut, fileName);
+        if (FindShortcutInStartMenus(shortcut, owner)) {
+            CopyPath(buffer, shortcut);
+            return true;
+        }
+    }
+
+    char keyName[kTextSize];
+    // An empty name would open the App Paths key itself.
+    if (fileNameFits && fileName[0] != '\0' && JoinText(keyName, kAppPathsKey, fileName)) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            char registered[kTextSize];
+            if (ReadPathValue(key, registered))
+                CopyPath(candidate, registered);
+            RegCloseKey(key);
+        }
+    }
+
+    if (candidate[0] != '\0' && Exists(candidate)) {
+        CopyPath(buffer, candidate);
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,56 @@
+#include "encoder.h"
+
+#include <cctype>
+
+namespace cabwriter {
+
+namespace {
+
+class StoredEncoder final : public BlockEncoder {
+public:
+    bool encodeBlock(const std::uint8_t *data, std::uint32_t size, std::vector<std::uint8_t> &out,
+                     std::string &) override
+    {
+        out.assign(data, data + size);
+        return true;
+    }
+};
+
+}  // namespace
+
+std::uint16_t Compression::typeWord() const
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned>(method) | ((windowBits & 0x1Fu) << 8));
+}
+
+bool parseCompression(const std::string &text, Compression &out)
+{
+    std::string lower;
+    for (char c : text) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "none") {
+        out = Compression{Method::None, 0};
+        return true;
+    }
+    if (lower == "mszip") {
+        out = Compression{Method::Mszip, 0};
+        return true;
+    }
+    return false;
+}
+
+std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::string &error)
+{
+    switch (compression.method) {
+    case Method::None:
+        return std::make_unique<StoredEncoder>();
+    case Method::Mszip:
+        return makeMszipEncoder(error);
+    }
+    error = "compression method " + std::to_string(static_cast<unsigned>(compression.method)) +
+            " cannot be written";
+    return nullptr;
+}
+
+}  // namespace cabwriter

@@ -1,0 +1,527 @@
+// Placing files into cabinets.
+//
+// Files are taken in order and poured into the current folder's stream; every
+// 32768 bytes of stream become one data block, encoded at once and placed in
+// the current cabinet. Room is counted as the cabinet fills: header and set
+// names, folder entries, the file entry of every file listed, and the blocks.
+//
+// When a block does not fit, its first bytes stay in the current cabinet as
+// the first piece of a split block (uncompressed size 0) and the rest opens the
+// next cabinet, whose folder 0 continues the folder. Every file with bytes in
+// or after that block is listed again in the new cabinet as continued. A file
+// never begins inside a continued folder: extraction that starts at a later
+// cabinet decodes its folders from their first block, which a continued folder
+// in that cabinet does not have. So before a file's entry is taken, the
+// cabinet must have room for it plus a block header and a byte of data, which
+// guarantees that the block holding its first byte starts in this cabinet.
+#include "layout.h"
+
+#include "encoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace cabwriter {
+
+namespace {
+
+constexpr std::uint16_t kContinuedFromPrevious = 0xFFFD;
+constexpr std::uint16_t kContinuedToNext = 0xFFFE;
+constexpr std::uint16_t kContinuedBothWays = 0xFFFF;
+constexpr std::uint16_t kFlagPrevious = 1;
+constexpr std::uint16_t kFlagNext = 2;
+constexpr std::uint16_t kFlagReserve = 4;
+constexpr std::uint64_t kNoLimit = 0x7FFFFFFF;  // offsets are read as signed 32-bit seeks
+
+struct Piece {
+    std::uint16_t uncompressed = 0;  // 0 for the first piece of a split block
+    std::vector<std::uint8_t> data;
+};
+
+struct CabFolder {
+    std::uint32_t folder = 0;  // index into Folder list
+    std::vector<Piece> pieces;
+};
+
+struct CabPlan {
+    std::vector<CabFolder> folders;
+    std::vector<std::uint32_t> listed;  // files, in the order they were taken up
+    std::uint64_t used = 0;
+};
+
+struct Folder {
+    std::uint16_t type = 0;
+    std::uint32_t firstCabinet = 0;
+    std::uint64_t streamSize = 0;
+    std::vector<std::uint32_t> files;
+};
+
+struct Placement {
+    std::uint32_t folder = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t firstCabinet = 0;
+    std::uint32_t lastCabinet = 0;
+};
+
+void put16(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t value)
+{
+    out[at] = static_cast<std::uint8_t>(value & 0xFF);
+    out[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+void put32(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t value)
+{
+    put16(out, at, value & 0xFFFF);
+    put16(out, at + 2, value >> 16);
+}
+
+void appendText(std::vector<std::uint8_t> &out, const std::string &text)
+{
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+}
+
+class Layout {
+public:
+    Layout(const Options &options, const std::vector<SourceFile> &files, std::string &error)
+        : options_(options), files_(files), error_(error)
+    {
+        limit_ = options.maxCabinetSize != 0 ? options.maxCabinetSize : kNoLimit;
+        reserveFields_ = options.reserveFieldsAlways || options.cabinetReserve != 0 ||
+                         options.folderReserve != 0 || options.blockReserve != 0;
+        folderEntrySize_ = 8u + options.folderReserve;
+        blockHeaderSize_ = 8u + options.blockReserve;
+        placements_.resize(files.size());
+    }
+
+    bool run(std::vector<CabinetImage> &cabinets)
+    {
+        if (!newCabinet(false, 0)) {
+            return false;
+        }
+        for (std::uint32_t i = 0; i < files_.size(); ++i) {
+            if (!takeFile(i)) {
+                return false;
+            }
+        }
+        if (!closeFolder()) {
+            return false;
+        }
+        cabinets.clear();
+        for (std::uint32_t c = 0; c < cabs_.size(); ++c) {
+            CabinetImage image;
+            image.name = setMemberName(options_.firstCabinetName, c);
+            if (!serialise(c, image.bytes)) {
+                return false;
+            }
+            cabinets.push_back(std::move(image));
+        }
+        return true;
+    }
+
+private:
+    std::string cabinetName(std::uint32_t c) const { return setMemberName(options_.firstCabinetName, c); }
+
+    std::string diskName(std::uint32_t c) const
+    {
+        return options_.diskLabel.empty() ? std::string() : options_.diskLabel + std::to_string(c + 1);
+    }
+
+    std::uint64_t fixedHeaderSize(std::uint32_t c, bool previous, bool next) const
+    {
+        std::uint64_t size = 36;
+        if (reserveFields_) {
+            size += 4u + options_.cabinetReserve;
+        }
+        if (previous) {
+            size += cabinetName(c - 1).size() + 1 + diskName(c - 1).size() + 1;
+        }
+        if (next) {
+            size += cabinetName(c + 1).size() + 1 + diskName(c + 1).size() + 1;
+        }
+        return size;
+    }
+
+    std::uint64_t entrySize(std::uint32_t file) const { return 16u + files_[file].stored.size() + 1; }
+
+    std::uint64_t room() const
+    {
+        const std::uint64_t used = cabs_.back().used;
+        return used >= limit_ ? 0 : limit_ - used;
+    }
+
+    std::uint32_t current() const { return static_cast<std::uint32_t>(cabs_.size() - 1); }
+
+    bool tooSmall()
+    {
+        error_ = "the cabinet size limit of " + std::to_string(options_.maxCabinetSize) +
+                 " bytes is too small for this layout (a data block may span only two cabinets)";
+        return false;
+    }
+
+    // Opens the next cabinet. When the open folder goes on into it, the folder
+    // becomes the new cabinet's folder 0 and every file with bytes at or after
+    // stream offset `from` is listed there again.
+    bool newCabinet(bool continueFolder, std::uint64_t from)
+    {
+        const auto c = static_cast<std::uint32_t>(cabs_.size());
+        if (c > 0 && options_.maxCabinetSize == 0) {
+            error_ = "internal: a second cabinet without a size limit";
+            return false;
+        }
+        CabPlan plan;
+        // Every cabinet but the last names its successor; the last simply ends
+        // up smaller than counted here.
+        plan.used = fixedHeaderSize(c, c > 0, options_.maxCabinetSize != 0);
+        if (continueFolder) {
+            plan.folders.push_back(CabFolder{openFolder_, {}});
+            plan.used += folderEntrySize_;
+            for (std::uint32_t file : folders_[openFolder_].files) {
+                const Placement &p = placements_[file];
+                if (files_[file].size != 0 && p.offset + std::uint64_t{files_[file].size} > from) {
+                    placements_[file].lastCabinet = c;
+                    plan.listed.push_back(file);
+                    plan.used += entrySize(file);
+                }
+            }
+        }
+        cabs_.push_back(std::move(plan));
+        if (cabs_.back().used > limit_) {
+            return tooSmall();
+        }
+        return true;
+    }
+
+    bool openFolder(const Compression &compression)
+    {
+        encoder_ = makeEncoder(compression, error_);
+        if (!encoder_) {
+            return false;
+        }
+        Folder folder;
+        folder.type = compression.typeWord();
+        folder.firstCabinet = current();
+        folders_.push_back(folder);
+        openFolder_ = static_cast<std::uint32_t>(folders_.size() - 1);
+        hasOpenFolder_ = true;
+        cabs_.back().folders.push_back(CabFolder{openFolder_, {}});
+        cabs_.back().used += folderEntrySize_;
+        pendingStart_ = 0;
+        pending_.clear();
+        return true;
+    }
+
+    bool closeFolder()
+    {
+        if (!hasOpenFolder_) {
+            return true;
+        }
+        if (!pending_.empty() && !flushPending()) {
+            return false;
+        }
+        hasOpenFolder_ = false;
+        encoder_.reset();
+        return true;
+    }
+
+    bool takeFile(std::uint32_t index)
+    {
+        const SourceFile &file = files_[index];
+        const std::uint64_t entry = entrySize(index);
+        // Room for the entry, a block header and one byte of the block that
+        // will hold the file's first byte.
+        const std::uint64_t needed = entry + blockHeaderSize_ + 1;
+        bool newFolder = !hasOpenFolder_ || file.newFolderBefore ||
+                         (options_.filesPerFolder != 0 &&
+                          folders_[openFolder_].files.size() >= options_.filesPerFolder) ||
+                         folders_[openFolder_].firstCabinet != current() ||
+                         folders_[openFolder_].type != file.compression.typeWord();
+        if (!newFolder && room() < needed) {
+            newFolder = true;
+        }
+        if (newFolder) {
+            if (!closeFolder()) {
+                return false;
+            }
+            if (room() < needed + folderEntrySize_) {
+                if (!newCabinet(false, 0)) {
+                    return false;
+                }
+                if (room() < needed + folderEntrySize_) {
+                    return tooSmall();
+                }
+            }
+            if (!openFolder(file.compression)) {
+                return false;
+            }
+        }
+        Folder &folder = folders_[openFolder_];
+        if (folder.streamSize + file.size > 0xFFFFFFFFull) {
+            error_ = "a folder's uncompressed stream would pass 4 GiB at " + file.stored;
+            return false;
+        }
+        Placement &placement = placements_[index];
+        placement.folder = openFolder_;
+        placement.offset = static_cast<std::uint32_t>(folder.streamSize);
+        placement.firstCabinet = placement.lastCabinet = current();
+        folder.files.push_back(index);
+        folder.streamSize += file.size;
+        cabs_.back().listed.push_back(index);
+        cabs_.back().used += entry;
+        return pour(file);
+    }
+
+    // Feeds a file's bytes into the pending block, placing every full block.
+    bool pour(const SourceFile &file)
+    {
+        if (file.path.empty()) {
+            std::uint32_t done = 0;
+            while (done < file.size) {
+                const std::uint32_t take =
+                    std::min<std::uint32_t>(file.size - done, kBlockSize - static_cast<std::uint32_t>(pending_.size()));
+                pending_.insert(pending_.end(), file.bytes.begin() + done, file.bytes.begin() + done + take);
+                done += take;
+                if (pending_.size() == kBlockSize && !flushPending()) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        std::FILE *in = std::fopen(file.path.c_str(), "rb");
+        if (in == nullptr) {
+            error_ = "cannot open " + file.path;
+            return false;
+        }
+        std::uint32_t done = 0;
+        bool ok = true;
+        while (ok && done < file.size) {
+            const std::size_t have = pending_.size();
+            const std::uint32_t take =
+                std::min<std::uint32_t>(file.size - done, kBlockSize - static_cast<std::uint32_t>(have));
+            pending_.resize(have + take);
+            if (std::fread(pending_.data() + have, 1, take, in) != take) {
+                error_ = "cannot read all of " + file.path + " (did it shrink?)";
+                ok = false;
+                break;
+            }
+            done += take;
+            if (pending_.size() == kBlockSize) {
+                ok = flushPending();
+            }
+        }
+        if (ok && std::fgetc(in) != EOF) {
+            error_ = file.path + " grew while it was being stored";
+            ok = false;
+        }
+        std::fclose(in);
+        return ok;
+    }
+
+    bool flushPending()
+    {
+        std::vector<std::uint8_t> encoded;
+        if (!encoder_->encodeBlock(pending_.data(), static_cast<std::uint32_t>(pending_.size()), encoded, error_)) {
+            return false;
+        }
+        const auto size = static_cast<std::uint16_t>(pending_.size());
+        const std::uint64_t start = pendingStart_;
+        pendingStart_ += pending_.size();
+        pending_.clear();
+        return place(std::move(encoded), size, start);
+    }
+
+    bool place(std::vector<std::uint8_t> data, std::uint16_t uncompressed, std::uint64_t streamOffset)
+    {
+        const std::uint64_t header = blockHeaderSize_;
+        while (true) {
+            const std::uint64_t free = room();
+            if (header + data.size() <= free) {
+                cabs_.back().used += header + data.size();
+                cabs_.back().folders.back().pieces.push_back(Piece{uncompressed, std::move(data)});
+                return true;
+            }
+            if (free >= header + 1) {
+                const std::size_t first = static_cast<std::size_t>(free - header);
+                Piece head{0, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(first))};
+                cabs_.back().used += header + first;
+                cabs_.back().folders.back().pieces.push_back(std::move(head));
+                if (!newCabinet(true, streamOffset)) {
+                    return false;
+                }
+                const std::size_t rest = data.size() - first;
+                if (header + rest > room()) {
+                    return tooSmall();
+                }
+                cabs_.back().used += header + rest;
+                cabs_.back().folders.back().pieces.push_back(
+                    Piece{uncompressed, std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(first), data.end())});
+                return true;
+            }
+            if (!newCabinet(true, streamOffset)) {
+                return false;
+            }
+            if (room() < header + 1) {
+                return tooSmall();
+            }
+        }
+    }
+
+    std::uint16_t folderIndexIn(std::uint32_t c, std::uint32_t folder) const
+    {
+        const auto &list = cabs_[c].folders;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i].folder == folder) {
+                return static_cast<std::uint16_t>(i);
+            }
+        }
+        return 0;
+    }
+
+    bool serialise(std::uint32_t c, std::vector<std::uint8_t> &out)
+    {
+        const CabPlan &plan = cabs_[c];
+        const bool set = cabs_.size() > 1;
+        const bool previous = set && c > 0;
+        const bool next = set && c + 1 < cabs_.size();
+        if (plan.folders.size() >= kContinuedFromPrevious) {
+            error_ = "too many folders in one cabinet";
+            return false;
+        }
+        if (plan.listed.size() > 0xFFFF) {
+            error_ = "more than 65535 files in one cabinet";
+            return false;
+        }
+
+        // Continued files first (the reader steps over them in this order when
+        // it arrives from the previous cabinet), then the files that begin
+        // here, then those that go on into the next cabinet: a reader that
+        // follows a file into the next cabinet never returns to this list.
+        std::vector<std::uint32_t> order;
+        for (int group = 0; group < 3; ++group) {
+            for (std::uint32_t file : plan.listed) {
+                const Placement &p = placements_[file];
+                const int g = p.firstCabinet < c ? 0 : (p.lastCabinet > c ? 2 : 1);
+                if (g == group) {
+                    order.push_back(file);
+                }
+            }
+        }
+
+        out.assign(36, 0);
+        out[0] = 'M';
+        out[1] = 'S';
+        out[2] = 'C';
+        out[3] = 'F';
+        put16(out, 24, 0x0103);
+        put16(out, 26, static_cast<std::uint32_t>(plan.folders.size()));
+        put16(out, 28, static_cast<std::uint32_t>(order.size()));
+        put16(out, 30, (previous ? kFlagPrevious : 0) | (next ? kFlagNext : 0) | (reserveFields_ ? kFlagReserve : 0));
+        put16(out, 32, options_.setId);
+        put16(out, 34, c);
+        if (reserveFields_) {
+            out.resize(40);
+            put16(out, 36, options_.cabinetReserve);
+            out[38] = options_.folderReserve;
+            out[39] = options_.blockReserve;
+            out.insert(out.end(), options_.cabinetReserve, options_.reserveFill);
+        }
+        if (previous) {
+            appendText(out, cabinetName(c - 1));
+            appendText(out, diskName(c - 1));
+        }
+        if (next) {
+            appendText(out, cabinetName(c + 1));
+            appendText(out, diskName(c + 1));
+        }
+
+        const std::size_t folderTable = out.size();
+        out.resize(folderTable + plan.folders.size() * folderEntrySize_, options_.reserveFill);
+        const std::size_t fileList = out.size();
+        put32(out, 16, static_cast<std::uint32_t>(fileList));
+
+        for (std::uint32_t file : order) {
+            const Placement &p = placements_[file];
+            const bool fromPrevious = p.firstCabinet < c;
+            const bool toNext = p.lastCabinet > c;
+            std::uint16_t index = folderIndexIn(c, p.folder);
+            if (fromPrevious && toNext) {
+                index = kContinuedBothWays;
+            } else if (fromPrevious) {
+                index = kContinuedFromPrevious;
+            } else if (toNext) {
+                index = kContinuedToNext;
+            }
+            const SourceFile &source = files_[file];
+            const std::size_t at = out.size();
+            out.resize(at + 16, 0);
+            put32(out, at, source.size);
+            put32(out, at + 4, p.offset);
+            put16(out, at + 8, index);
+            put16(out, at + 10, source.info.date);
+            put16(out, at + 12, source.info.time);
+            put16(out, at + 14, source.info.attributes);
+            appendText(out, source.stored);
+        }
+
+        for (std::size_t f = 0; f < plan.folders.size(); ++f) {
+            const CabFolder &folder = plan.folders[f];
+            if (folder.pieces.size() > 0xFFFF) {
+                error_ = "more than 65535 data blocks of one folder in one cabinet";
+                return false;
+            }
+            const std::size_t entry = folderTable + f * folderEntrySize_;
+            put32(out, entry, static_cast<std::uint32_t>(out.size()));
+            put16(out, entry + 4, static_cast<std::uint32_t>(folder.pieces.size()));
+            put16(out, entry + 6, folders_[folder.folder].type);
+            for (const Piece &piece : folder.pieces) {
+                const std::size_t at = out.size();
+                out.resize(at + blockHeaderSize_, options_.reserveFill);
+                put32(out, at, 0);
+                put16(out, at + 4, static_cast<std::uint32_t>(piece.data.size()));
+                put16(out, at + 6, piece.uncompressed);
+                out.insert(out.end(), piece.data.begin(), piece.data.end());
+                if (options_.checksums) {
+                    const std::uint32_t sum = checksum(piece.data.data(), piece.data.size(), 0);
+                    put32(out, at, checksum(out.data() + at + 4, blockHeaderSize_ - 4, sum));
+                }
+            }
+        }
+        if (out.size() > limit_) {
+            error_ = "internal: cabinet " + std::to_string(c + 1) + " came out larger than the limit";
+            return false;
+        }
+        put32(out, 8, static_cast<std::uint32_t>(out.size()));
+        return true;
+    }
+
+    const Options &options_;
+    const std::vector<SourceFile> &files_;
+    std::string &error_;
+    std::uint64_t limit_ = kNoLimit;
+    bool reserveFields_ = false;
+    std::uint32_t folderEntrySize_ = 8;
+    std::uint32_t blockHeaderSize_ = 8;
+
+    std::vector<CabPlan> cabs_;
+    std::vector<Folder> folders_;
+    std::vector<Placement> placements_;
+    bool hasOpenFolder_ = false;
+    std::uint32_t openFolder_ = 0;
+    std::unique_ptr<BlockEncoder> encoder_;
+    std::vector<std::uint8_t> pending_;
+    std::uint64_t pendingStart_ = 0;
+};
+
+}  // namespace
+
+bool layOutCabinets(const Options &options, const std::vector<SourceFile> &files,
+                    std::vector<CabinetImage> &cabinets, std::string &error)
+{
+    Layout layout(options, files, error);
+    return layout.run(cabinets);
+}
+
+}  // namespace cabwriter

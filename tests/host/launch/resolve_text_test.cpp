@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "resolve.h"
+
+namespace {
+
+TEST(SchemeTarget, ColonAfterTwoCharactersMakesAScheme)
+{
+    struct Case {
+        const char* text;
+        bool scheme;
+    };
+    const Case cases[] = {
+        {"D:\\Tools\\app.exe", false},
+        {"http://www.example.invalid/", true},
+        {"mailto:someone@example.invalid", true},
+        {"ab:c", true},
+        {"a:", false},
+        {":abc", false},
+        {"notepad.exe", false},
+        {"", false},
+        {"C:", false},
+        {"\\\\server\\share:x", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsSchemeTarget(c.text), c.scheme) << c.text;
+    EXPECT_FALSE(IsSchemeTarget(nullptr));
+}
+
+TEST(SplitPath, FollowsTheRuntimeRules)
+{
+    struct Case {
+        const char* path;
+        const char* drive;
+        const char* dir;
+        const char* name;
+        const char* ext;
+    };
+    const Case cases[] = {
+        {"C:\\Tools\\app.exe", "C:", "\\Tools\\", "app", ".exe"},
+        {"notepad.exe", "", "", "notepad", ".exe"},
+        {"Tools.lnk", "", "", "Tools", ".lnk"},
+        {"C:app", "C:", "", "app", ""},
+        {"dir.d/file", "", "dir.d/", "file", ""},
+        {"a.b.c", "", "", "a.b", ".c"},
+        {"\\folder\\", "", "\\folder\\", "", ""},
+        {"", "", "", "", ""},
+        // 0x95 0x5C is one double-byte character whose trail byte is a backslash.
+        {"C:\\x\\\x95\x5C.exe", "C:", "\\x\\", "\x95\x5C", ".exe"},
+        {"\x95\x5C\\name", "", "\x95\x5C\\", "name", ""},
+    };
+    for (const Case& c : cases) {
+        PathParts parts;
+        std::memset(&parts, 'x', sizeof parts);
+        SplitPath(c.path, parts);
+        EXPECT_STREQ(parts.drive, c.drive) << c.path;
+        EXPECT_STREQ(parts.dir, c.dir) << c.path;
+        EXPECT_STREQ(parts.name, c.name) << c.path;
+        EXPECT_STREQ(parts.ext, c.ext) << c.path;
+    }
+}
+
+TEST(IconLocation, SplitsFileAndIndex)
+{
+    struct Case {
+        const char* value;
+        const char* file;
+        long index;
+    };
+    const Case cases[] = {
+        {"x.dll,5", "x.dll", 5},
+        {"x.dll", "x.dll", 0},
+        {"  C:\\a b\\x.dll ,  -3", "C:\\a b\\x.dll ", -3},
+        {"x.dll,+7", "x.dll", 7},
+        {"x.dll,", "x.dll", 0},
+        {"x.dll,abc", "x.dll", 0},
+        {"\"C:\\Program Files\\x,y.exe\",2", "C:\\Program Files\\x,y.exe", 2},
+        {" \"C:\\q.exe\" , 1", "C:\\q.exe", 1},
+        {"\"C:\\unclosed.exe", "C:\\unclosed.exe", 0},
+        {"", "", 0},
+    };
+    for (const Case& c : cases) {
+        IconLocation location;
+        ParseIconLocation(c.value, location);
+        EXPECT_STREQ(location.file, c.file) << c.value;
+        EXPECT_EQ(location.index, c.index) << c.value;
+    }
+}
+
+TEST(IconLocation, LongFileNameIsCut)
+{
+    const std::string value = std::string(400, 'f') + ",3";
+    IconLocation location;
+    ParseIconLocation(value.c_str(), location);
+    EXPECT_EQ(std::strlen(location.file), static_cast<std::size_t>(kTextSize - 1));
+    EXPECT_EQ(location.index, 3);
+}
+
+TEST(JoinText, RefusesWhatWouldNotFit)
+{
+    char out[kTextSize];
+    EXPECT_TRUE(JoinText(out, "abc", "\\", "def"));
+    EXPECT_STREQ(out, "abc\\def");
+
+    const std::string half(130, 'a');
+    EXPECT_TRUE(JoinText(out, half.c_str(), std::string(129, 'b').c_str()));
+    EXPECT_EQ(std::strlen(out), 259u);
+    EXPECT_FALSE(JoinText(out, half.c_str(), half.c_str()));
+    EXPECT_STREQ(out, "");
+}
+
+} // namespace

@@ -1,0 +1,487 @@
+// MSZIP decoding: each data block is "CK" followed by a complete deflate stream
+// whose back-references may reach into the previous data block of the folder.
+//
+// Each block is decoded in one call, from the start of the engine's 32768-byte
+// uncompressed-block buffer. While a block is produced, the part of the buffer
+// not yet overwritten still holds the end of the previous block, so the buffer
+// is the deflate window: a distance reaching before the current block continues
+// backwards from the end of the buffer.
+//
+// Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
+// codes). Within a coded block a fast path handles symbols while at least eight
+// input bytes and a longest match of output room remain, so that it needs no
+// bounds checks per symbol; the slow path handles the ends of input and output
+// one symbol at a time.
+#include "mszip.h"
+
+#include "bitreader.h"
+#include "inflate_tables.h"
+
+#include <cstring>
+
+namespace {
+
+using namespace inflate;
+
+constexpr std::uint32_t kLongestMatch = 258;
+constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+struct InflateState {
+    // How much of the start of the window holds data of the current folder: the
+    // largest block produced since the folder began. A back-reference that
+    // reaches the window's end beyond this would read another folder's bytes or
+    // memory never written.
+    std::uint32_t filled;
+    // The code-length table while a dynamic header is read, then the
+    // literal/length table that replaces it.
+    std::uint32_t litLen[kLitLenTableArea];
+    std::uint32_t dist[kDistTableArea];
+};
+
+struct MszipDecoderObject {
+    std::uint32_t tag;
+    CabFreeFn free;
+    std::uint32_t maxBlockSize;
+    InflateState *state;
+};
+
+std::uint32_t normalisedBlockSize(std::uint32_t requested)
+{
+    return requested == 0 || requested > kMszipWindowSize ? kMszipWindowSize : requested;
+}
+
+MszipDecoderObject *checkedObject(void *decoder)
+{
+    auto *object = static_cast<MszipDecoderObject *>(decoder);
+    return object != nullptr && object->tag == kMszipTag ? object : nullptr;
+}
+
+// ---- Copies inside the window ------------------------------------------------------
+//
+// Writes never go past the end of the copy: the bytes after it are still the
+// previous block's history.
+
+inline void copy8(std::uint8_t *dst, const std::uint8_t *src)
+{
+    std::uint64_t word;
+    std::memcpy(&word, src, 8);
+    std::memcpy(dst, &word, 8);
+}
+
+inline void copy4(std::uint8_t *dst, const std::uint8_t *src)
+{
+    std::uint32_t word;
+    std::memcpy(&word, src, 4);
+    std::memcpy(dst, &word, 4);
+}
+
+// distance >= 8: every word read lies wholly before the word being written.
+inline void copyFar(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
+{
+    const std::uint8_t *src = dst - distance;
+    if (length >= 8) {
+        std::uint8_t *const stop = dst + length;
+        do {
+            copy8(dst, src);
+            dst += 8;
+            src += 8;
+        } while (dst + 8 < stop);
+        // The last word overlaps the previous one instead of running over.
+        copy8(stop - 8, stop - 8 - distance);
+    } else if (length >= 4) {
+        copy4(dst, src);
+        copy4(dst + length - 4, src + length - 4);
+    } else {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            dst[i] = src[i];
+        }
+    }
+}
+
+// A back-reference that stays inside the current block (distance <= its start).
+inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
+{
+    if (distance >= 8) {
+        copyFar(dst, distance, length);
+        return;
+    }
+    if (distance == 1) {
+        std::memset(dst, dst[-1], length);
+        return;
+    }
+    // A short period repeats: once a few bytes are out, the same pattern can be
+    // fetched from a multiple of the distance that is at least 8.
+    std::uint32_t period = distance;
+    while (period < 8) {
+        period += distance;
+    }
+    const std::uint32_t head = length < period - distance ? length : period - distance;
+    const std::uint8_t *src = dst - distance;
+    for (std::uint32_t i = 0; i < head; ++i) {
+        dst[i] = src[i];
+    }
+    if (length > head) {
+        copyFar(dst + head, period, length - head);
+    }
+}
+
+class Inflater {
+public:
+    Inflater(const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out, std::uint32_t allowance,
+             InflateState &state)
+        : out_(out), limit_(allowance), state_(state)
+    {
+        reader_.start(in, inSize);
+    }
+
+    DecoderResult run()
+    {
+        bool finalBlock = false;
+        while (!finalBlock && pos_ < limit_) {
+            finalBlock = reader_.takeChecked(1) != 0;
+            Outcome outcome;
+            switch (reader_.takeChecked(2)) {
+            case 0:
+                outcome = storedBlock();
+                break;
+            case 1: {
+                const FixedTables &fixed = fixedTables();
+                outcome = codes(fixed.litLen, fixed.litLenRootBits, fixed.dist, fixed.distRootBits);
+                break;
+            }
+            case 2:
+                outcome = dynamicBlock();
+                break;
+            default:
+                return DecoderResult::BadData;
+            }
+            if (outcome == Outcome::Bad) {
+                return DecoderResult::BadData;
+            }
+        }
+        return DecoderResult::Ok;
+    }
+
+    std::uint32_t produced() const { return pos_; }
+
+private:
+    enum class Outcome { EndOfBlock, OutputFull, Bad };
+
+    Outcome storedBlock()
+    {
+        if (!reader_.alignToByte() || reader_.bytesLeft() < 4) {
+            return Outcome::Bad;
+        }
+        const std::uint8_t *header = reader_.next;
+        const std::uint32_t length = header[0] | header[1] << 8;
+        const std::uint32_t complement = header[2] | header[3] << 8;
+        if ((length ^ 0xFFFF) != complement) {
+            return Outcome::Bad;
+        }
+        reader_.next += 4;
+        const std::uint32_t room = limit_ - pos_;
+        const std::uint32_t count = length < room ? length : room;
+        if (reader_.bytesLeft() < count) {
+            return Outcome::Bad;
+        }
+        std::memcpy(out_ + pos_, reader_.next, count);
+        reader_.next += count;
+        pos_ += count;
+        return count < length ? Outcome::OutputFull : Outcome::EndOfBlock;
+    }
+
+    Outcome dynamicBlock()
+    {
+        reader_.refillSlow();
+        const unsigned litLenCount = reader_.take(5) + 257;
+        const unsigned distCount = reader_.take(5) + 1;
+        const unsigned codeLengthCount = reader_.take(4) + 4;
+        if (litLenCount > 286 || distCount > 30) {
+            return Outcome::Bad;
+        }
+
+        std::uint8_t codeLengthLengths[19] = {};
+        for (unsigned i = 0; i < codeLengthCount; ++i) {
+            codeLengthLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(reader_.takeChecked(3));
+        }
+        const TableBuild codeLengthTable = buildDecodeTable(CodeSet::CodeLengths, codeLengthLengths, 19,
+                                                            kCodeLengthRootBits, state_.litLen, kLitLenTableArea);
+        if (!codeLengthTable.ok) {
+            return Outcome::Bad;
+        }
+
+        std::uint8_t lengths[286 + 30];
+        const unsigned total = litLenCount + distCount;
+        unsigned filled = 0;
+        while (filled < total) {
+            if (reader_.count < kCodeLengthRootBits + 7) {
+                reader_.refillSlow();
+            }
+            const std::uint32_t entry = state_.litLen[reader_.peek(codeLengthTable.rootBits)];
+            if (entryOp(entry) != kOpLiteral) {
+                return Outcome::Bad;
+            }
+            reader_.drop(entryBits(entry));
+            const unsigned symbol = entryValue(entry);
+            if (symbol < 16) {
+                lengths[filled++] = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            std::uint8_t value = 0;
+            unsigned repeat;
+            if (symbol == 16) {
+                value = filled != 0 ? lengths[filled - 1] : 0;
+                repeat = 3 + reader_.take(2);
+            } else if (symbol == 17) {
+                repeat = 3 + reader_.take(3);
+            } else {
+                repeat = 11 + reader_.take(7);
+            }
+            if (repeat > total - filled) {
+                return Outcome::Bad;
+            }
+            std::memset(lengths + filled, value, repeat);
+            filled += repeat;
+        }
+
+        const TableBuild litLen = buildDecodeTable(CodeSet::LiteralLength, lengths, litLenCount, kLitLenRootBits,
+                                                   state_.litLen, kLitLenTableArea);
+        const TableBuild dist = buildDecodeTable(CodeSet::Distance, lengths + litLenCount, distCount,
+                                                 kDistRootBits, state_.dist, kDistTableArea);
+        if (!litLen.ok || !dist.ok) {
+            return Outcome::Bad;
+        }
+        return codes(state_.litLen, litLen.rootBits, state_.dist, dist.rootBits);
+    }
+
+    // A reference reaching before the current block reads the window's tail,
+    // which must hold this folder's data.
+    bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length)
+    {
+        const std::uint32_t source = pos + kMszipWindowSize - distance;
+        const std::uint32_t tail = kMszipWindowSize - source;
+        const std::uint32_t first = length < tail ? length : tail;
+        if (source + first > state_.filled) {
+            return false;
+        }
+        // The source lies ahead of the destination, so it is read before it is overwritten.
+        std::memmove(out_ + pos, out_ + source, first);
+        if (length > first) {
+            copyWithin(out_ + pos + first, pos + first, length - first);
+        }
+        return true;
+    }
+
+    // Decodes literal/length and distance codes until the end-of-block code or
+    // until the allowance is used up.
+    Outcome codes(const std::uint32_t *litLen, unsigned litLenBits, const std::uint32_t *dist, unsigned distBits)
+    {
+        LsbBitReader r = reader_;
+        std::uint8_t *const out = out_;
+        std::uint32_t pos = pos_;
+        const std::uint32_t limit = limit_;
+        const std::uint32_t litLenMask = (1u << litLenBits) - 1;
+        const std::uint32_t distMask = (1u << distBits) - 1;
+        Outcome outcome = Outcome::Bad;
+
+        for (;;) {
+            // Fast path. One refill leaves at least 56 bits, enough for a
+            // length code with its extra bits (20) and a distance code with
+            // its extra bits (28).
+            while (r.canRefillFast() && limit - pos >= kLongestMatch) {
+                r.refillFast();
+                std::uint32_t entry = litLen[r.bits & litLenMask];
+                if (entryIsLink(entry)) {
+                    r.drop(entryBits(entry));
+                    entry = litLen[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
+                }
+                r.drop(entryBits(entry));
+                unsigned op = entryOp(entry);
+                if (op == kOpLiteral) {
+                    out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
+                    // At least 41 bits are still held, so a second literal
+                    // resolved by the primary table needs no refill.
+                    entry = litLen[r.bits & litLenMask];
+                    if (entryOp(entry) == kOpLiteral) {
+                        r.drop(entryBits(entry));
+                        out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
+                    }
+                    continue;
+                }
+                if (op >= kOpEndOfBlock) {
+                    outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
+                    goto done;
+                }
+                const std::uint32_t length = entryValue(entry) + r.take(op);
+
+                entry = dist[r.bits & distMask];
+                if (entryIsLink(entry)) {
+                    r.drop(entryBits(entry));
+                    entry = dist[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
+                }
+                r.drop(entryBits(entry));
+                op = entryOp(entry);
+                if (op >= kOpEndOfBlock) {
+                    goto done;  // invalid distance code, or none in an empty set
+                }
+                const std::uint32_t distance = entryValue(entry) + r.take(op);
+                if (distance <= pos) {
+                    copyWithin(out + pos, distance, length);
+                } else if (!copyWrapped(pos, distance, length)) {
+                    goto done;
+                }
+                pos += length;
+            }
+
+            // Slow path: one symbol, with the input padded by zeros and the
+            // output cut at the allowance.
+            if (pos >= limit) {
+                outcome = Outcome::OutputFull;
+                goto done;
+            }
+            r.refillSlow();
+            std::uint32_t entry = litLen[r.bits & litLenMask];
+            if (entryIsLink(entry)) {
+                r.drop(entryBits(entry));
+                entry = litLen[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
+            }
+            r.drop(entryBits(entry));
+            unsigned op = entryOp(entry);
+            if (op == kOpLiteral) {
+                out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
+                continue;
+            }
+            if (op >= kOpEndOfBlock) {
+                outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
+                goto done;
+            }
+            std::uint32_t length = entryValue(entry) + r.take(op);
+            entry = dist[r.bits & distMask];
+            if (entryIsLink(entry)) {
+                r.drop(entryBits(entry));
+                entry = dist[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
+            }
+            r.drop(entryBits(entry));
+            op = entryOp(entry);
+            if (op >= kOpEndOfBlock) {
+                goto done;
+            }
+            const std::uint32_t distance = entryValue(entry) + r.take(op);
+            const bool cut = length > limit - pos;
+            if (cut) {
+                length = limit - pos;
+            }
+            if (distance <= pos) {
+                copyWithin(out + pos, distance, length);
+            } else if (!copyWrapped(pos, distance, length)) {
+                goto done;
+            }
+            pos += length;
+            if (cut) {
+                outcome = Outcome::OutputFull;
+                goto done;
+            }
+        }
+
+    done:
+        reader_ = r;
+        pos_ = pos;
+        return outcome;
+    }
+
+    LsbBitReader reader_;
+    std::uint8_t *out_;
+    std::uint32_t pos_ = 0;
+    std::uint32_t limit_;
+    InflateState &state_;
+};
+
+// ---- The BlockDecoder operations ----------------------------------------------------
+
+DecoderResult mszipQueryBufferSizes(std::uint32_t *maxBlockSize, const DecoderParams &,
+                                    std::uint32_t *compressedBufferSize)
+{
+    *maxBlockSize = normalisedBlockSize(*maxBlockSize);
+    *compressedBufferSize = *maxBlockSize + kMszipBlockOverhead;
+    return DecoderResult::Ok;
+}
+
+DecoderResult mszipCreate(std::uint32_t *maxBlockSize, const DecoderParams &, const DecoderCallbacks &callbacks,
+                          void **decoder)
+{
+    *decoder = nullptr;
+    *maxBlockSize = normalisedBlockSize(*maxBlockSize);
+    auto *object = static_cast<MszipDecoderObject *>(callbacks.alloc(sizeof(MszipDecoderObject)));
+    if (object == nullptr) {
+        return DecoderResult::NoMemory;
+    }
+    auto *state = static_cast<InflateState *>(callbacks.alloc(sizeof(InflateState)));
+    if (state == nullptr) {
+        callbacks.free(object);
+        return DecoderResult::NoMemory;
+    }
+    std::memset(state, 0, sizeof *state);
+    fixedTables();
+    object->tag = kMszipTag;
+    object->free = callbacks.free;
+    object->maxBlockSize = *maxBlockSize;
+    object->state = state;
+    *decoder = object;
+    return DecoderResult::Ok;
+}
+
+DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
+                               std::uint32_t *outSize)
+{
+    MszipDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    if (inSize > object->maxBlockSize + kMszipBlockOverhead) {
+        return DecoderResult::BadSize;
+    }
+    const std::uint32_t allowance = *outSize < object->maxBlockSize ? *outSize : object->maxBlockSize;
+    *outSize = 0;
+    if (inSize < 2 || in[0] != 'C' || in[1] != 'K') {
+        return DecoderResult::BadData;
+    }
+
+    InflateState &state = *object->state;
+    Inflater inflater(in + 2, inSize - 2, out, allowance, state);
+    const DecoderResult result = inflater.run();
+    *outSize = inflater.produced();
+    if (*outSize > state.filled) {
+        state.filled = *outSize;
+    }
+    return result;
+}
+
+DecoderResult mszipReset(void *decoder)
+{
+    MszipDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    // The window's bytes stay; only the claim that they belong to the folder goes.
+    object->state->filled = 0;
+    return DecoderResult::Ok;
+}
+
+DecoderResult mszipDestroy(void *decoder)
+{
+    MszipDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    object->tag = 0;
+    const CabFreeFn release = object->free;
+    release(object->state);
+    release(object);
+    return DecoderResult::Ok;
+}
+
+}  // namespace
+
+const BlockDecoder kMszipDecoder = {
+    mszipQueryBufferSizes, mszipCreate, mszipDecodeBlock, mszipReset, mszipDestroy,
+};

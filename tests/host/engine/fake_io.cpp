@@ -186,7 +186,7 @@ std::vector<CabNotifyKind> kindsOf(const std::vector<Event> &events)
     return kinds;
 }
 
-Bytes buildCabinet(const CabSpec &spec)
+Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
 {
     Bytes out;
     out.insert(out.end(), {'M', 'S', 'C', 'F'});
@@ -246,6 +246,9 @@ Bytes buildCabinet(const CabSpec &spec)
             if (b.checksum) {
                 Bytes tail(header.begin() + 4, header.end());
                 set32(header, 0, referenceChecksum(tail, referenceChecksum(b.data, 0)));
+            }
+            if (blockAt != nullptr) {
+                blockAt->push_back(out.size());
             }
             out.insert(out.end(), header.begin(), header.end());
             out.insert(out.end(), b.data.begin(), b.data.end());

@@ -65,7 +65,9 @@ struct CabSpec {
     std::uint16_t folderCountOverride = 0xFFFF;  // to state a count other than folders.size()
 };
 
-Bytes buildCabinet(const CabSpec &spec);
+// blockAt, when given, receives the file position of every data block header in
+// folder order.
+Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt = nullptr);
 
 // Stored blocks of at most 32768 bytes each.
 std::vector<BlockSpec> storedBlocks(const Bytes &stream, std::uint32_t blockSize = 32768);

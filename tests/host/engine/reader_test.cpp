@@ -1,0 +1,330 @@
+// Reading one cabinet: checksums, reserves and the hook, names, folders and
+// blocks, and the failures each of them can raise.
+#include "engine_fixture.h"
+
+#include "../../../cabinet/checksum.h"
+
+#include <cstring>
+
+using namespace enginetest;
+using K = CabNotifyKind;
+
+namespace {
+
+std::uint32_t checksumOf(const std::string &s, std::uint32_t seed)
+{
+    return cabinetChecksum(reinterpret_cast<const std::uint8_t *>(s.data()), static_cast<std::uint32_t>(s.size()), seed);
+}
+
+struct HookCall {
+    CabHookKind kind;
+    Bytes reserve;
+    std::uint16_t reserveSize;
+    std::uint32_t a, b, c, d;  // the kind's own fields, in declaration order
+};
+
+std::vector<HookCall> *hookCalls = nullptr;
+
+std::int32_t recordingHook(CabHookRecord *r)
+{
+    HookCall call{r->kind, {}, r->reserveSize, 0, 0, 0, 0};
+    if (r->reserve != nullptr) {
+        call.reserve.assign(r->reserve, r->reserve + r->reserveSize);
+    }
+    switch (r->kind) {
+    case CabHookKind::CabinetReserve:
+        call.a = r->cabinet.setId;
+        call.b = r->cabinet.cabinetIndex;
+        break;
+    case CabHookKind::FolderReserve:
+        call.a = r->folder.folderIndex;
+        break;
+    case CabHookKind::DataBlock:
+        call.a = r->block.data[0];
+        call.b = r->block.dataSize;
+        call.c = static_cast<std::uint32_t>(r->block.isSplit);
+        call.d = r->block.partialSize;
+        break;
+    }
+    hookCalls->push_back(call);
+    return hook(r);
+}
+
+}  // namespace
+
+TEST(Checksum, FoldsWordsLittleEndianAndTheTailBigEndian)
+{
+    struct Case {
+        const char *bytes;
+        std::uint32_t seed, expected;
+    } cases[] = {
+        {"", 0x12345678, 0x12345678}, {"a", 0, 0x61},        {"ab", 0, 0x6162},
+        {"abc", 0, 0x00616263},       {"abcd", 0, 0x64636261}, {"abcdefg", 0, 0x64636261 ^ 0x00656667},
+        {"abc", 0xFF000000, 0xFF616263},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(checksumOf(c.bytes, c.seed), c.expected) << '"' << c.bytes << '"';
+    }
+}
+
+TEST_F(EngineTest, BlockChecksumsAreVerifiedUnlessStoredAsZero)
+{
+    // Blocks of 1 to 7 bytes give every tail length.
+    Bytes stream = patternBytes(28, 3);
+    CabSpec spec = storedCabinet({{"f", stream}});
+    spec.reserveFlag = true;
+    spec.blockReserve = 2;
+    spec.folders[0].blocks.clear();
+    for (std::size_t at = 0, n = 1; at < stream.size(); at += n, ++n) {
+        spec.folders[0].blocks.push_back(
+            {Bytes(stream.begin() + at, stream.begin() + at + n), static_cast<std::uint16_t>(n), true, {0xA5, 0x5A}});
+    }
+    spec.folders[0].blocks[2].checksum = false;
+    std::vector<std::size_t> blockAt;
+    Bytes good = buildCabinet(spec, &blockAt);
+    fake.files["cabs/one.cab"] = good;
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(fake.outputs["f"], stream);
+
+    // One bit off in the stored sum, the block reserve, or the last data byte.
+    for (int where = 0; where < 3; ++where) {
+        for (std::size_t block = 0; block < blockAt.size(); ++block) {
+            if (block == 2) {
+                continue;
+            }
+            Bytes bad = good;
+            const std::size_t offset[] = {0, 8, 10 + block};
+            bad[blockAt[block] + offset[where]] ^= 0x10;
+            fake.files["cabs/one.cab"] = bad;
+            error = {};
+            EXPECT_EQ(extract(), 0) << "block " << block << " at " << offset[where];
+            EXPECT_EQ(error.code, CabErrorCode::CabinetDamaged);
+            EXPECT_EQ(leftOpen(), 0);
+        }
+    }
+}
+
+TEST_F(EngineTest, ReserveHookSeesEveryReserveAndMayEditBlockData)
+{
+    CabSpec spec = storedCabinet({{"f", text("hello world")}});
+    spec.reserveFlag = true;
+    spec.index = 3;
+    spec.cabinetReserve = text("CABRES");
+    spec.folderReserve = 3;
+    spec.blockReserve = 2;
+    spec.folders[0].reserve = {1, 2, 3};
+    spec.folders[0].blocks[0].reserve = {7, 8};
+    addCabinet("one.cab", spec);
+    std::vector<HookCall> calls;
+    hookCalls = &calls;
+    fake.hookOverride = [](CabHookRecord *r) {
+        if (r->kind == CabHookKind::DataBlock) {
+            r->block.data[0] = 'J';
+        }
+        return 0;
+    };
+    ASSERT_EQ(CabinetEngine::extract(engine, "one.cab", "cabs/", 0, notify, recordingHook, kUser), 1);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].kind, CabHookKind::CabinetReserve);
+    EXPECT_EQ(calls[0].reserve, text("CABRES"));
+    EXPECT_EQ(calls[0].a, 0x1234u);
+    EXPECT_EQ(calls[0].b, 3u);
+    EXPECT_EQ(calls[1].kind, CabHookKind::FolderReserve);
+    EXPECT_EQ(calls[1].reserve, (Bytes{1, 2, 3}));
+    EXPECT_EQ(calls[2].kind, CabHookKind::DataBlock);
+    EXPECT_EQ(calls[2].reserve, (Bytes{7, 8}));
+    EXPECT_EQ(calls[2].a, 'h');
+    EXPECT_EQ(calls[2].b, 11u);
+    EXPECT_EQ(calls[2].c, 0u);
+    EXPECT_EQ(calls[2].d, 0u);
+    EXPECT_EQ(fake.outputs["f"], text("Jello world"));
+
+    // The hook's -1 aborts.
+    fake.hookOverride = [](CabHookRecord *r) { return r->kind == CabHookKind::FolderReserve ? -1 : 0; };
+    EXPECT_EQ(extract("one.cab", true), 0);
+    EXPECT_EQ(error.code, CabErrorCode::Aborted);
+    EXPECT_EQ(leftOpen(), 0);
+    hookCalls = nullptr;
+}
+
+TEST_F(EngineTest, ReserveFlagWithZeroSizesReadsLikeNoReserves)
+{
+    CabSpec spec = storedCabinet({{"f", text("plain")}});
+    spec.reserveFlag = true;
+    addCabinet("one.cab", spec);
+    std::vector<HookCall> calls;
+    hookCalls = &calls;
+    ASSERT_EQ(CabinetEngine::extract(engine, "one.cab", "cabs/", 0, notify, recordingHook, kUser), 1);
+    EXPECT_EQ(fake.outputs["f"], text("plain"));
+    EXPECT_EQ(calls[0].reserveSize, 0);
+    EXPECT_TRUE(calls[0].reserve.empty());
+    hookCalls = nullptr;
+}
+
+TEST_F(EngineTest, NamesHoldAtMost255Characters)
+{
+    std::string longest(255, 'n');
+    addCabinet("one.cab", storedCabinet({{longest, text("ok")}}));
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(fake.outputs[longest], text("ok"));
+
+    addCabinet("one.cab", storedCabinet({{longest + "n", text("no")}}));
+    EXPECT_EQ(extract(), 0);
+    EXPECT_EQ(error.code, CabErrorCode::CabinetDamaged);
+
+    // A name cut off by the end of the file: the bytes after it in the engine's
+    // buffer are an earlier name's and must not be taken for this one's.
+    CabSpec spec = storedCabinet({{"x", {}}});
+    spec.folders[0].blocks.clear();
+    Bytes cut = buildCabinet(spec);
+    cut.pop_back();
+    fake.files["cabs/one.cab"] = cut;
+    error = {};
+    EXPECT_EQ(extract(), 0);
+    EXPECT_EQ(error.code, CabErrorCode::CabinetDamaged);
+    EXPECT_EQ(leftOpen(), 0);
+}
+
+TEST_F(EngineTest, FilesOutOfFolderOrderStillGetTheirBytes)
+{
+    Bytes a = patternBytes(50000, 4), b = patternBytes(30000, 5), c = patternBytes(20, 6);
+    CabSpec spec = storedCabinet({{"a", a}, {"b", b}}, 20000);
+    spec.folders.push_back({0, storedBlocks(c), {}});
+    spec.files.push_back(fileAt("c", 20, 0, 1));
+    std::reverse(spec.files.begin(), spec.files.end());  // c (other folder), b, a
+    std::swap(spec.files[0], spec.files[1]);             // b, c, a
+    addCabinet("one.cab", spec);
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(fake.outputs["a"], a);
+    EXPECT_EQ(fake.outputs["b"], b);
+    EXPECT_EQ(fake.outputs["c"], c);
+}
+
+TEST_F(EngineTest, BlocksAreReadOnlyAsFarAsTheFilesNeed)
+{
+    // Two small files in the first block and one in the third of four.
+    Bytes stream = patternBytes(4 * 1000, 7);
+    CabSpec spec;
+    spec.folders.push_back({0, storedBlocks(stream, 1000), {}});
+    spec.files = {fileAt("a", 10, 0), fileAt("b", 10, 10), fileAt("c", 5, 2500)};
+    addCabinet("one.cab", spec);
+    int blocks = 0;
+    fake.hookOverride = [&](CabHookRecord *r) {
+        blocks += r->kind == CabHookKind::DataBlock ? 1 : 0;
+        return 0;
+    };
+    ASSERT_EQ(extract("one.cab", true), 1);
+    EXPECT_EQ(blocks, 3);
+    EXPECT_EQ(fake.outputs["b"], Bytes(stream.begin() + 10, stream.begin() + 20));
+    EXPECT_EQ(fake.outputs["c"], Bytes(stream.begin() + 2500, stream.begin() + 2505));
+}
+
+TEST_F(EngineTest, MszipFolderDecodesAcrossBlocks)
+{
+    Bytes stream = patternBytes(3 * 32768 - 700, 8);
+    CabSpec spec;
+    spec.folders.push_back({1, mszipBlocks(stream), {}});
+    spec.files = {fileAt("tail", 40000, static_cast<std::uint32_t>(stream.size() - 40000)), fileAt("head", 100, 0),
+                  fileAt("all", static_cast<std::uint32_t>(stream.size()), 0)};
+    addCabinet("one.cab", spec);
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(fake.outputs["tail"], Bytes(stream.end() - 40000, stream.end()));
+    EXPECT_EQ(fake.outputs["head"], Bytes(stream.begin(), stream.begin() + 100));
+    EXPECT_EQ(fake.outputs["all"], stream);
+}
+
+// Damaged or unsupported folders and blocks, one cabinet each.
+TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
+{
+    auto cabinet = [](auto edit) {
+        CabSpec spec = storedCabinet({{"f", patternBytes(100, 9)}});
+        edit(spec);
+        return spec;
+    };
+    struct Case {
+        const char *name;
+        CabSpec spec;
+        CabErrorCode code;
+    };
+    std::vector<Case> cases = {
+        {"folder index past the table", cabinet([](CabSpec &s) { s.files[0].folder = 1; }),
+         CabErrorCode::CabinetDamaged},
+        {"continuing file with no folders", cabinet([](CabSpec &s) { s.files[0].folder = 0xFFFE; s.folderCountOverride = 0; }),
+         CabErrorCode::CabinetDamaged},
+        {"offset plus size past 32 bits", cabinet([](CabSpec &s) { s.files[0].offset = 0xFFFFFFF0u; s.files[0].size = 0x20; }),
+         CabErrorCode::CabinetDamaged},
+        {"data runs out, no next cabinet", cabinet([](CabSpec &s) { s.files[0].size = 101; }),
+         CabErrorCode::CabinetDamaged},
+        {"block larger than the buffer",
+         cabinet([](CabSpec &s) { s.folders[0].blocks = {{Bytes(32769, 1), 32768, true, {}}}; s.files[0].size = 10; }),
+         CabErrorCode::CabinetDamaged},
+        {"stored sizes differ", cabinet([](CabSpec &s) { s.folders[0].blocks[0].uncompressed = 99; }),
+         CabErrorCode::DecodeFailed},
+        {"block claims more than 32768 bytes",
+         cabinet([](CabSpec &s) { s.folders[0].type = 1; s.folders[0].blocks[0].uncompressed = 40000; }),
+         CabErrorCode::DecodeFailed},
+        {"MSZIP block without its signature", cabinet([](CabSpec &s) { s.folders[0].type = 1; }),
+         CabErrorCode::DecodeFailed},
+        {"Quantum folder", cabinet([](CabSpec &s) { s.folders[0].type = 0x0F02; }), CabErrorCode::DecodeFailed},
+        {"LZX folder", cabinet([](CabSpec &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
+    };
+    for (std::uint16_t method = 4; method <= 15; ++method) {
+        cases.push_back({"method 4..15", cabinet([method](CabSpec &s) { s.folders[0].type = method; }),
+                         CabErrorCode::UnsupportedCompression});
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        addCabinet("one.cab", c.spec);
+        error = {};
+        EXPECT_EQ(extract(), 0);
+        EXPECT_EQ(error.code, c.code);
+        EXPECT_EQ(leftOpen(), 0);
+    }
+    // A fault leaves the engine able to read a sound cabinet.
+    addCabinet("one.cab", storedCabinet({{"f", text("fine")}}));
+    EXPECT_EQ(extract(), 1);
+}
+
+TEST_F(EngineTest, TruncatedCabinetIsDamagedWhereverItEnds)
+{
+    CabSpec spec = storedCabinet({{"a", patternBytes(3000, 10)}, {"b", text("bee")}}, 1000);
+    Bytes whole = buildCabinet(spec);
+    for (std::size_t size = 37; size < whole.size(); size += 7) {
+        fake.files["cabs/one.cab"] = Bytes(whole.begin(), whole.begin() + size);
+        error = {};
+        EXPECT_EQ(extract(), 0) << size;
+        EXPECT_TRUE(error.code == CabErrorCode::CabinetDamaged || error.code == CabErrorCode::NotCabinetFile) << size;
+        EXPECT_EQ(leftOpen(), 0);
+    }
+}
+
+// Failing each allocation in turn: OutOfMemory, nothing leaked, then success.
+TEST_F(EngineTest, EveryFailedAllocationIsOutOfMemory)
+{
+    CabSpec spec = storedCabinet({{"s", text("stored")}});
+    spec.reserveFlag = true;
+    spec.cabinetReserve = text("R");
+    spec.folders.push_back({1, mszipBlocks(patternBytes(40000, 11)), {}});
+    spec.files.push_back(fileAt("m", 40000, 0, 1));
+    addCabinet("one.cab", spec);
+    CabinetEngine::destroy(engine);
+    engine = nullptr;
+    for (int n = 2;; ++n) {
+        fake.allocs = 0;
+        fake.failAllocAt = n;
+        error = {};
+        engine = makeEngine(&error);
+        ASSERT_NE(engine, nullptr);
+        std::int32_t result = extract();
+        CabinetEngine::destroy(engine);
+        engine = nullptr;
+        EXPECT_TRUE(fake.liveBlocks.empty()) << n;
+        EXPECT_EQ(leftOpen(), 0);
+        if (result == 1) {
+            EXPECT_GT(n, 5);
+            break;
+        }
+        EXPECT_EQ(error.code, CabErrorCode::OutOfMemory) << n;
+        ASSERT_LT(n, 50);
+    }
+}

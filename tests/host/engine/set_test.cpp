@@ -1,0 +1,273 @@
+// Folders that go on into the next cabinet of a set.
+#include "engine_fixture.h"
+
+#include <cstring>
+
+using namespace enginetest;
+using K = CabNotifyKind;
+
+namespace {
+
+const Bytes kStream = patternBytes(60000, 20);
+
+Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
+{
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// "a" and the start of "big" in the first cabinet; the rest of "big" and all of
+// "c" in the second. The second cabinet's folder starts its own offsets.
+CabSpec firstOfSet()
+{
+    CabSpec spec;
+    spec.hasNext = true;
+    spec.nextCabinet = "two.cab";
+    spec.nextDisk = "disk 2";
+    spec.folders.push_back({0, storedBlocks(slice(kStream, 0, 40000), 20000), {}});
+    spec.files = {fileAt("a", 1000, 0), fileAt("big", 55000, 1000, 0xFFFE)};
+    return spec;
+}
+
+CabSpec secondOfSet()
+{
+    CabSpec spec;
+    spec.index = 1;
+    spec.hasPrevious = true;
+    spec.previousCabinet = "one.cab";
+    spec.previousDisk = "disk 1";
+    spec.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
+    spec.files = {fileAt("big", 55000, 1000, 0xFFFD), fileAt("c", 4000, 16000)};
+    return spec;
+}
+
+std::vector<std::string> startedFiles(const std::vector<Event> &events)
+{
+    std::vector<std::string> names;
+    for (const Event &e : events) {
+        if (e.kind == K::FileStart) {
+            names.push_back(e.text1);
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST_F(EngineTest, SetExtractWritesContinuingFileAndStopsAtFirstFileOfNextCabinet)
+{
+    addCabinet("one.cab", firstOfSet());
+    addCabinet("two.cab", secondOfSet());
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(kindsOf(fake.events), (std::vector<K>{K::CabinetOpened, K::FileListBoundary, K::FileStart, K::FileDone,
+                                                      K::FileStart, K::NeedCabinet, K::CabinetOpened, K::FileDone,
+                                                      K::FileListBoundary}));
+    EXPECT_EQ(fake.events[0].text1, "two.cab");
+    EXPECT_EQ(fake.events[0].text2, "disk 2");
+    const Event &need = fake.events[5];
+    EXPECT_EQ(need.text1, "two.cab");
+    EXPECT_EQ(need.text2, "disk 2");
+    EXPECT_EQ(need.text3, "cabs/");
+    EXPECT_EQ(need.setId, 0x1234);
+    EXPECT_EQ(need.cabinetIndex, 1);
+    EXPECT_EQ(need.error, CabErrorCode::None);
+    EXPECT_EQ(fake.events[6].cabinetIndex, 1);
+    EXPECT_EQ(fake.events[7].text1, "big");
+    EXPECT_EQ(fake.events[7].folderIndex, 0xFFFE);
+    EXPECT_EQ(fake.outputs["a"], slice(kStream, 0, 1000));
+    EXPECT_EQ(fake.outputs["big"], slice(kStream, 1000, 56000));
+    EXPECT_EQ(fake.outputs.count("c"), 0u);
+    EXPECT_EQ(leftOpen(), 0);
+
+    // The caller then extracts the last cabinet for the files that begin there.
+    fake.events.clear();
+    ASSERT_EQ(extract("two.cab"), 1);
+    EXPECT_EQ(kindsOf(fake.events), (std::vector<K>{K::CabinetOpened, K::FileListBoundary, K::ContinuedFile,
+                                                      K::FileStart, K::FileDone, K::FileListBoundary}));
+    EXPECT_EQ(fake.events[2].text1, "big");
+    EXPECT_EQ(fake.events[2].text2, "one.cab");
+    EXPECT_EQ(fake.events[2].text3, "disk 1");
+    EXPECT_EQ(fake.events[2].value, 55000u);
+    EXPECT_EQ(fake.outputs["c"], slice(kStream, 56000, 60000));
+}
+
+// Answers other than -1 to the kinds that carry no handle all mean "go on".
+TEST_F(EngineTest, ZeroAndOtherAnswersGoOnAlike)
+{
+    addCabinet("one.cab", firstOfSet());
+    addCabinet("two.cab", secondOfSet());
+    for (std::int32_t answer : {0, 7}) {
+        SCOPED_TRACE(answer);
+        fake.outputs.clear();
+        fake.notifyOverride = [answer](CabNotifyKind kind, CabNotifyRecord *) {
+            return kind == K::FileStart || kind == K::FileDone ? -2 : answer;
+        };
+        ASSERT_EQ(extract(), 1);
+        ASSERT_EQ(extract("two.cab"), 1);
+        EXPECT_EQ(fake.outputs["big"], slice(kStream, 1000, 56000));
+        EXPECT_EQ(fake.outputs["c"], slice(kStream, 56000, 60000));
+    }
+}
+
+TEST_F(EngineTest, SplitBlockIsJoinedAcrossCabinets)
+{
+    Bytes stream = patternBytes(2 * 32768 + 5000, 21);
+    std::vector<BlockSpec> blocks = mszipBlocks(stream);
+    ASSERT_EQ(blocks.size(), 3u);
+    std::size_t half = blocks[1].data.size() / 2;
+    BlockSpec firstPiece{slice(blocks[1].data, 0, half), 0, true, {}};
+    BlockSpec secondPiece{slice(blocks[1].data, half, blocks[1].data.size()), 32768, true, {}};
+
+    CabSpec one;
+    one.hasNext = true;
+    one.nextCabinet = "two.cab";
+    one.folders.push_back({1, {blocks[0], firstPiece}, {}});
+    one.files = {fileAt("all", static_cast<std::uint32_t>(stream.size()), 0, 0xFFFE)};
+    CabSpec two;
+    two.index = 1;
+    two.folders.push_back({1, {secondPiece, blocks[2]}, {}});
+    two.files = {fileAt("all", static_cast<std::uint32_t>(stream.size()), 0, 0xFFFD)};
+    addCabinet("one.cab", one);
+    addCabinet("two.cab", two);
+
+    struct Piece {
+        std::uint16_t dataSize, partialSize;
+        std::int32_t isSplit;
+    };
+    std::vector<Piece> pieces;
+    fake.hookOverride = [&](CabHookRecord *r) {
+        if (r->kind == CabHookKind::DataBlock) {
+            pieces.push_back({r->block.dataSize, r->block.partialSize, r->block.isSplit});
+        }
+        return 0;
+    };
+    ASSERT_EQ(extract("one.cab", true), 1);
+    EXPECT_EQ(fake.outputs["all"], stream);
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_EQ(pieces[0].isSplit, 0);
+    EXPECT_EQ(pieces[1].isSplit, 1);
+    EXPECT_EQ(pieces[1].partialSize, 0);
+    EXPECT_EQ(pieces[1].dataSize, half);
+    EXPECT_EQ(pieces[2].isSplit, 1);
+    EXPECT_EQ(pieces[2].partialSize, half);
+    EXPECT_EQ(pieces[2].dataSize, blocks[1].data.size());
+    EXPECT_EQ(pieces[3].isSplit, 0);
+}
+
+TEST_F(EngineTest, SkippedContinuingFilesAreSteppedOverInTheNextCabinet)
+{
+    CabSpec one;
+    one.hasNext = true;
+    one.nextCabinet = "two.cab";
+    one.folders.push_back({0, storedBlocks(slice(kStream, 0, 40000)), {}});
+    one.files = {fileAt("s", 20000, 30000, 0xFFFE), fileAt("t", 15000, 35000, 0xFFFE)};
+    CabSpec two;
+    two.index = 1;
+    two.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
+    two.files = {fileAt("s", 20000, 30000, 0xFFFD), fileAt("t", 15000, 35000, 0xFFFD), fileAt("u", 10, 10000)};
+    addCabinet("one.cab", one);
+    addCabinet("two.cab", two);
+    fake.notifyOverride = [](CabNotifyKind kind, CabNotifyRecord *r) {
+        return kind == K::FileStart && std::strcmp(r->text1, "s") == 0 ? 0 : -2;
+    };
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(startedFiles(fake.events), (std::vector<std::string>{"s", "t"}));
+    EXPECT_EQ(fake.outputs["t"], slice(kStream, 35000, 50000));
+}
+
+// Whatever makes the next cabinet unusable, NeedCabinet comes again with the
+// reason, for as long as the caller keeps answering.
+TEST_F(EngineTest, NeedCabinetRepeatsWithTheFailureUntilTheCallerGivesUp)
+{
+    auto second = [](auto edit) {
+        CabSpec spec = secondOfSet();
+        edit(spec);
+        return buildCabinet(spec);
+    };
+    Bytes notCabinet = second([](CabSpec &) {});
+    notCabinet[0] = 'X';
+    struct Case {
+        const char *name;
+        bool present;
+        Bytes bytes;
+        CabErrorCode code;
+    } cases[] = {
+        {"missing", false, {}, CabErrorCode::CabinetOpenFailed},
+        {"not a cabinet", true, notCabinet, CabErrorCode::NotCabinetFile},
+        {"other set", true, second([](CabSpec &s) { s.setId = 0x4321; }), CabErrorCode::CabinetMismatch},
+        {"wrong index", true, second([](CabSpec &s) { s.index = 2; }), CabErrorCode::CabinetMismatch},
+        {"other folder reserve", true, second([](CabSpec &s) { s.reserveFlag = true; s.folderReserve = 4; s.folders[0].reserve = Bytes(4); }),
+         CabErrorCode::ReserveMismatch},
+        {"unsupported folder", true, second([](CabSpec &s) { s.folders[0].type = 9; }),
+         CabErrorCode::UnsupportedCompression},
+    };
+    addCabinet("one.cab", firstOfSet());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.files.erase("cabs/two.cab");
+        if (c.present) {
+            fake.files["cabs/two.cab"] = c.bytes;
+        }
+        fake.events.clear();
+        error = {};
+        std::vector<CabErrorCode> reasons;
+        fake.notifyOverride = [&reasons](CabNotifyKind kind, CabNotifyRecord *r) {
+            if (kind != K::NeedCabinet) {
+                return -2;
+            }
+            reasons.push_back(r->error);
+            return reasons.size() < 3 ? 1 : -1;
+        };
+        EXPECT_EQ(extract(), 0);
+        EXPECT_EQ(error.code, CabErrorCode::Aborted);
+        EXPECT_EQ(reasons, (std::vector<CabErrorCode>{CabErrorCode::None, c.code, c.code}));
+        EXPECT_EQ(leftOpen(), 0);
+    }
+}
+
+TEST_F(EngineTest, NeedCabinetAnswerMayPointAtAnotherFolder)
+{
+    addCabinet("one.cab", firstOfSet());
+    fake.files["elsewhere/two.cab"] = buildCabinet(secondOfSet());
+    fake.notifyOverride = [](CabNotifyKind kind, CabNotifyRecord *r) {
+        if (kind == K::NeedCabinet) {
+            std::strcpy(r->text3, "elsewhere/");
+        }
+        return -2;
+    };
+    ASSERT_EQ(extract(), 1);
+    EXPECT_EQ(fake.outputs["big"], slice(kStream, 1000, 56000));
+}
+
+TEST_F(EngineTest, FailedCloseWhileSwitchingIsDamage)
+{
+    addCabinet("one.cab", firstOfSet());
+    addCabinet("two.cab", secondOfSet());
+    fake.failCloseAt = 1;
+    EXPECT_EQ(extract(), 0);
+    EXPECT_EQ(error.code, CabErrorCode::CabinetDamaged);
+    EXPECT_EQ(leftOpen(), 0);
+}
+
+// Reserve sizes learned from the first cabinet bind every later one.
+TEST_F(EngineTest, LaterCabinetWithOtherReserveSizesIsRefused)
+{
+    CabSpec plain = storedCabinet({{"f", text("x")}});
+    CabSpec folderReserve = plain;
+    folderReserve.reserveFlag = true;
+    folderReserve.folderReserve = 2;
+    folderReserve.folders[0].reserve = Bytes(2);
+    CabSpec cabinetReserve = plain;
+    cabinetReserve.reserveFlag = true;
+    cabinetReserve.cabinetReserve = Bytes(8);
+    addCabinet("plain.cab", plain);
+    addCabinet("folder.cab", folderReserve);
+    addCabinet("cabinet.cab", cabinetReserve);
+    ASSERT_EQ(extract("plain.cab"), 1);
+    // This one also fixes the per-cabinet reserve size at 0 (plain.cab declared none).
+    EXPECT_EQ(extract("folder.cab"), 0);
+    EXPECT_EQ(error.code, CabErrorCode::ReserveMismatch);
+    error = {};
+    EXPECT_EQ(extract("cabinet.cab"), 0);
+    EXPECT_EQ(error.code, CabErrorCode::ReserveMismatch);
+    EXPECT_EQ(leftOpen(), 0);
+}

@@ -1,7 +1,9 @@
 // Looks at a running launcher from outside, as the updater and the shell do.
 //
 //   launcher_probe frame     prints "x y width height" of the frame window,
-//                            then "switch=0|1" (group-switch button visible),
+//                            then "client=WIDTH HEIGHT", "switch=0|1"
+//                            (group-switch button visible), "limit=X Y" (the
+//                            work-area size that the position is kept in),
 //                            "iconic=0|1" and "foreground=0|1"
 //   launcher_probe boxes     prints each message box of the launcher's process
 //                            as two UTF-8 blocks: "title: ..." and "text: ..."
@@ -72,9 +74,14 @@ int main(int argc, char** argv)
     const char* what = argv[1];
     if (std::strcmp(what, "frame") == 0) {
         RECT rc = {};
+        RECT client = {};
         GetWindowRect(frame, &rc);
+        GetClientRect(frame, &client);
         HWND groupSwitch = GetDlgItem(frame, 6073);
         std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        std::printf("client=%ld %ld\n", client.right, client.bottom);
+        std::printf("limit=%d %d\n", GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME),
+                    GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME));
         std::printf("switch=%d\n", groupSwitch && IsWindowVisible(groupSwitch) ? 1 : 0);
         std::printf("iconic=%d\n", IsIconic(frame) ? 1 : 0);
         std::printf("foreground=%d\n", GetForegroundWindow() == frame ? 1 : 0);

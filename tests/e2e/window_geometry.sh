@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The frame's size follows the catalogue and the display mode; its position
+# comes from WinPosX/WinPosY, kept on the screen.
+source "$(dirname "$0")/lib.sh"
+
+setup_app
+write_sample_ini
+settings_reset
+settings_set WinPosX 100
+settings_set WinPosY 200
+start_launcher
+read_frame
+expect "frame at the stored position" "100 200" "$FX $FY"
+expect "one-group size (5 items at most, 3 groups)" "258 76" "$FW $FH"
+expect "no caption or border: client is the whole window" "258 76" "$CLIENT"
+expect "group-switch button shown in one-group display" 1 "$SWITCH_SHOWN"
+
+# The display-mode button sits at width - 74 in the title strip.
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.5
+read_frame
+expect "all-groups size" "258 176" "$FW $FH"
+expect "top left corner kept when growing" "100 200" "$FX $FY"
+expect "group-switch button hidden in all-groups display" 0 "$SWITCH_SHOWN"
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.5
+read_frame
+expect "back to one-group size" "258 76" "$FW $FH"
+expect "group-switch button shown again" 1 "$SWITCH_SHOWN"
+stop_launcher
+
+# Off the left and top edges: pulled back to 0; past the right and bottom
+# edges: flush with the work area that the system metrics give.
+settings_reset
+settings_set WinPosX -50
+settings_set WinPosY 100000
+start_launcher
+read_frame
+expect "clamped to the left and bottom edges" "0 $((LIMIT_Y - 76))" "$FX $FY"
+stop_launcher
+settings_set WinPosX 100000
+settings_set WinPosY -7
+start_launcher
+read_frame
+expect "clamped to the right and top edges" "$((LIMIT_X - 258)) 0" "$FX $FY"
+stop_launcher
+
+# No catalogue at all: the launcher still starts, 8 pixels wide.
+rm -f "$APP_DIR/LAUNCH.INI"
+settings_reset
+start_launcher
+read_frame
+expect "empty catalogue size" "8 76" "$FW $FH"
+expect "empty catalogue position" "0 0" "$FX $FY"

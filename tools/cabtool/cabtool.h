@@ -1,0 +1,33 @@
+// cabtool: the subcommands and what they share.
+#pragma once
+
+#include <cabinet/engine.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cabtool {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the input or the output failed
+inline constexpr int kExitUsage = 2;
+
+using Args = std::vector<std::string>;
+
+int runList(const Args &args);
+int runTest(const Args &args);
+int runExtract(const Args &args);
+int runCreate(const Args &args);
+
+// Prints "cabtool: what" on stderr.
+void report(const std::string &what);
+int usageError(const std::string &what);
+
+const char *errorCodeName(CabErrorCode code);
+
+// Splits "dir/x.cab" into "dir/" and "x.cab" (either separator).
+void splitCabinetPath(const std::string &path, std::string &folder, std::string &name);
+
+}  // namespace cabtool

@@ -1,0 +1,120 @@
+// cabtool extract [-d DIR] FILE.cab
+#include "cabtool.h"
+#include "engine_io.h"
+#include "file_meta.h"
+#include "set_walk.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace cabtool {
+
+namespace {
+
+class ExtractHandler final : public WalkHandler {
+public:
+    explicit ExtractHandler(std::string folder) : folder_(std::move(folder)) {}
+
+    int refused = 0;
+
+    std::int32_t fileStart(const CabNotifyRecord &record) override
+    {
+        const std::string stored = record.text1;
+        const std::string why = unsafeNameReason(stored);
+        if (!why.empty()) {
+            report(stored + ": refused, " + why);
+            ++refused;
+            return 0;
+        }
+        path_ = outputPath(folder_, stored);
+        std::error_code ec;
+        const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
+        if (!parent.empty()) {
+            std::filesystem::create_directories(parent, ec);
+        }
+        // A read-only file left by an earlier extraction is replaced.
+        if (std::filesystem::exists(path_, ec)) {
+            setReadOnly(path_, false);
+        }
+        std::FILE *stream = std::fopen(path_.c_str(), "wb");
+        if (stream == nullptr) {
+            report(path_ + ": cannot create");
+            ++refused;
+            return 0;
+        }
+        const std::int32_t handle = adoptStream(stream);
+        if (handle == -1) {
+            std::fclose(stream);
+            report(path_ + ": too many open files");
+            ++refused;
+            return 0;
+        }
+        return handle;
+    }
+
+    bool fileDone(const CabNotifyRecord &record) override
+    {
+        if (closeHandle(record.handle) != 0) {
+            report(path_ + ": cannot finish writing");
+            std::remove(path_.c_str());
+            return false;
+        }
+        // The engine lifts bit 0x40 out of the attributes; read-only is bit 0x01.
+        bool ok = writeStamp(path_, record.date, record.time);
+        if ((record.attributes & 0x01) != 0) {
+            ok = setReadOnly(path_, true) && ok;
+        }
+        if (!ok) {
+            report(path_ + ": cannot set its date or attributes");
+        }
+        std::printf("%s\n", path_.c_str());
+        return ok;
+    }
+
+    void fileFailed(const std::string &) override
+    {
+        // What the engine left is a truncated file; do not let it pass for the real one.
+        std::remove(path_.c_str());
+    }
+
+private:
+    std::string folder_;
+    std::string path_;
+};
+
+}  // namespace
+
+int runExtract(const Args &args)
+{
+    std::string folder = ".";
+    std::string cabinet;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-d") {
+            if (i + 1 >= args.size()) {
+                return usageError("-d needs a folder");
+            }
+            folder = args[++i];
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return usageError("unknown option " + args[i]);
+        } else if (cabinet.empty()) {
+            cabinet = args[i];
+        } else {
+            return usageError("extract takes one cabinet");
+        }
+    }
+    if (cabinet.empty()) {
+        return usageError("extract needs a cabinet");
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        report(folder + ": cannot create the output folder");
+        return kExitFailed;
+    }
+    ExtractHandler handler(folder);
+    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
+    return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace cabtool

@@ -1,0 +1,93 @@
+// cabtool list FILE.cab: the folders and every file entry of one cabinet.
+#include "cabtool.h"
+#include "folder_table.h"
+#include "set_walk.h"
+
+#include <cstdio>
+
+namespace cabtool {
+
+namespace {
+
+std::string attributeLetters(std::uint16_t attributes)
+{
+    std::string letters = "------";
+    const struct {
+        std::uint16_t bit;
+        char letter;
+    } bits[] = {{0x01, 'r'}, {0x02, 'h'}, {0x04, 's'}, {0x20, 'a'}, {0x40, 'x'}, {0x80, 'u'}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        if ((attributes & bits[i].bit) != 0) {
+            letters[i] = bits[i].letter;
+        }
+    }
+    return letters;
+}
+
+void printEntry(const CabNotifyRecord &r, const char *note)
+{
+    std::printf("%10u  %04u-%02u-%02u %02u:%02u:%02u  %s  %s%s\n", static_cast<unsigned>(r.value),
+                1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
+                (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2, attributeLetters(r.attributes).c_str(), r.text1, note);
+}
+
+const char *continuation(std::uint16_t folder)
+{
+    switch (folder) {
+    case 0xFFFD: return "  (from the previous cabinet)";
+    case 0xFFFE: return "  (goes on in the next cabinet)";
+    case 0xFFFF: return "  (from the previous cabinet, goes on in the next)";
+    default: return "";
+    }
+}
+
+class ListHandler final : public WalkHandler {
+public:
+    int entries = 0;
+
+    std::int32_t fileStart(const CabNotifyRecord &record) override
+    {
+        printEntry(record, continuation(record.folderIndex));
+        ++entries;
+        return 0;  // listing only: nothing is decoded
+    }
+    bool fileDone(const CabNotifyRecord &) override { return true; }
+    void continuedFile(const CabNotifyRecord &record, bool) override
+    {
+        printEntry(record, continuation(record.folderIndex));
+        ++entries;
+    }
+};
+
+}  // namespace
+
+int runList(const Args &args)
+{
+    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
+        return usageError("list takes one cabinet");
+    }
+    CabinetInfo info;
+    std::string why;
+    if (!readCabinetInfo(args[0], info, why)) {
+        report(args[0] + ": " + why);
+        return kExitFailed;
+    }
+    std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
+                static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    if (!info.previousName.empty()) {
+        std::printf("previous cabinet: %s\n", info.previousName.c_str());
+    }
+    if (!info.nextName.empty()) {
+        std::printf("next cabinet: %s\n", info.nextName.c_str());
+    }
+    for (std::size_t f = 0; f < info.folders.size(); ++f) {
+        std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
+                    describeCompression(info.folders[f].type).c_str(), static_cast<unsigned>(info.folders[f].blocks));
+    }
+    ListHandler handler;
+    const WalkOutcome outcome = walkCabinets(args[0], handler, false);
+    std::printf("%d file(s)\n", handler.entries);
+    return outcome.failures == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace cabtool

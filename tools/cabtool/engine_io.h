@@ -1,0 +1,26 @@
+// The engine's seven callbacks over the C runtime's streams. The callbacks get
+// no context from the engine, so open streams live in one table here; the
+// subcommands register their own output streams in the same table.
+#pragma once
+
+#include <cabinet/engine.h>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace cabtool {
+
+// A handle whose writes go nowhere (for testing a cabinet).
+inline constexpr std::int32_t kDiscardHandle = 0x7FFF0000;
+
+// Creates an engine wired to these callbacks; null with *error filled on failure.
+CabinetEngine *createEngine(CabError *error);
+
+// Puts an already opened stream into the table; -1 when it is full.
+std::int32_t adoptStream(std::FILE *stream);
+// Closes a handle from the table (0 on success).
+std::int32_t closeHandle(std::int32_t handle);
+// How many handles are open (cabinet handles are closed by the engine).
+int openHandleCount();
+
+}  // namespace cabtool

@@ -1,0 +1,26 @@
+// Files on disk: stamps and attributes as cabinets store them, and where a
+// stored name may be written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cabtool {
+
+// Local modification time of a file as packed MS-DOS date and time; false
+// when the file cannot be examined.
+bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time, bool &readOnly);
+
+// Sets the modification time from a packed MS-DOS date and time read as local time.
+bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time);
+
+bool setReadOnly(const std::string &path, bool readOnly);
+
+// Why a stored name must not be written below the output folder, or empty
+// when it may: absolute names, drive letters (any ':'), empty and ".." parts.
+std::string unsafeNameReason(const std::string &stored);
+
+// The stored name as a path below folder, with the platform's separators.
+std::string outputPath(const std::string &folder, const std::string &stored);
+
+}  // namespace cabtool

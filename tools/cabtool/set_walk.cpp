@@ -1,0 +1,141 @@
+#include "set_walk.h"
+
+#include "cabtool.h"
+#include "engine_io.h"
+
+#include <set>
+
+namespace cabtool {
+
+namespace {
+
+// Per extract call, reachable from the notification callback through `user`.
+struct CallState {
+    WalkHandler *handler = nullptr;
+    WalkOutcome *outcome = nullptr;
+    std::set<std::string> *handled = nullptr;
+    int startsToSkip = 0;
+    int startsSeen = 0;
+    std::string inProgress;   // name of the file being written
+    std::string opened;       // cabinet whose file list is being read
+    std::string nextOfOpened;
+    std::string switchingTo;  // named by the last NeedCabinet
+    std::string folder;
+};
+
+std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
+{
+    auto &state = *static_cast<CallState *>(record->user);
+    switch (kind) {
+    case CabNotifyKind::CabinetOpened:
+        if (!state.switchingTo.empty()) {
+            state.opened = state.switchingTo;
+            state.switchingTo.clear();
+        }
+        state.nextOfOpened = record->text1;
+        return 0;
+    case CabNotifyKind::NeedCabinet:
+        if (record->error != CabErrorCode::None) {
+            report(state.folder + record->text1 + ": cannot continue into this cabinet: " +
+                   errorCodeName(record->error));
+            return -1;
+        }
+        state.switchingTo = record->text1;
+        return 0;
+    case CabNotifyKind::ContinuedFile:
+        state.handler->continuedFile(*record, state.handled->count(record->text1) != 0);
+        state.handled->insert(record->text1);
+        return 0;
+    case CabNotifyKind::FileStart: {
+        ++state.startsSeen;
+        if (state.startsSeen <= state.startsToSkip) {
+            return 0;
+        }
+        const std::int32_t handle = state.handler->fileStart(*record);
+        if (handle > 0) {
+            state.inProgress = record->text1;
+            return handle;
+        }
+        state.handled->insert(record->text1);
+        return 0;
+    }
+    case CabNotifyKind::FileDone:
+        if (state.handler->fileDone(*record)) {
+            ++state.outcome->files;
+        } else {
+            ++state.outcome->failures;
+        }
+        state.handled->insert(state.inProgress);
+        state.inProgress.clear();
+        return 1;
+    case CabNotifyKind::FileListBoundary:
+        return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void WalkHandler::continuedFile(const CabNotifyRecord &record, bool handled)
+{
+    if (!handled) {
+        report(std::string(record.text1) + ": skipped, it begins in an earlier cabinet");
+    }
+}
+
+WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool followSet)
+{
+    WalkOutcome outcome;
+    std::string folder;
+    std::string name;
+    splitCabinetPath(path, folder, name);
+    CabError error{CabErrorCode::None, 0, 0};
+    CabinetEngine *engine = createEngine(&error);
+    if (engine == nullptr) {
+        report(path + ": " + errorCodeName(error.code));
+        ++outcome.failures;
+        return outcome;
+    }
+    std::set<std::string> handled;
+    std::set<std::string> started;
+    while (!name.empty()) {
+        if (!started.insert(name).second) {
+            report(folder + name + ": the set names this cabinet twice; stopping");
+            ++outcome.failures;
+            break;
+        }
+        CallState state;
+        int startsToSkip = 0;
+        bool ok = false;
+        while (true) {
+            state = CallState{};
+            state.handler = &handler;
+            state.outcome = &outcome;
+            state.handled = &handled;
+            state.startsToSkip = startsToSkip;
+            state.opened = name;
+            state.folder = folder;
+            if (CabinetEngine::extract(engine, name.c_str(), folder.c_str(), 0, onNotify, nullptr, &state) == 1) {
+                ok = true;
+                break;
+            }
+            ++outcome.failures;
+            if (state.inProgress.empty()) {
+                report(folder + state.opened + ": " + errorCodeName(error.code));
+                break;
+            }
+            report(state.inProgress + ": " + errorCodeName(error.code) + " (in " + folder + state.opened + ")");
+            handler.fileFailed(state.inProgress);
+            handled.insert(state.inProgress);
+            startsToSkip = state.startsSeen;
+        }
+        if (!ok || !followSet) {
+            break;
+        }
+        name = state.opened != name ? state.opened : state.nextOfOpened;
+    }
+    CabinetEngine::destroy(engine);
+    return outcome;
+}
+
+}  // namespace cabtool

@@ -133,7 +133,7 @@ TEST_F(EngineTest, ReserveHookSeesEveryReserveAndMayEditBlockData)
     EXPECT_EQ(calls[1].reserve, (Bytes{1, 2, 3}));
     EXPECT_EQ(calls[2].kind, CabHookKind::DataBlock);
     EXPECT_EQ(calls[2].reserve, (Bytes{7, 8}));
-    EXPECT_EQ(calls[2].a, 'h');
+    EXPECT_EQ(calls[2].a, std::uint32_t{'h'});
     EXPECT_EQ(calls[2].b, 11u);
     EXPECT_EQ(calls[2].c, 0u);
     EXPECT_EQ(calls[2].d, 0u);

@@ -160,6 +160,10 @@ int runCreate(const Args &args)
             return kExitFailed;
         }
     }
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
     std::vector<std::string> written;
     if (!writer.buildToDirectory(folder.empty() ? "." : folder, &written)) {
         report(output + ": " + writer.error());

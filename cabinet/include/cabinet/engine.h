@@ -22,7 +22,6 @@ using CabCloseFn = std::int32_t (*)(std::int32_t handle);
 // origin: 0 from the start, 1 from the current position (only with offset 0).
 using CabSeekFn = std::int32_t (*)(std::int32_t handle, std::int32_t offset, std::int32_t origin);
 
-
 // ---- Error record --------------------------------------------------------------
 
 enum class CabErrorCode : std::int32_t {
@@ -36,7 +35,7 @@ enum class CabErrorCode : std::int32_t {
     UnsupportedCompression = 6,  // compression method (low four bits of the type) above 3
     DecodeFailed = 7,            // decoder refused its window, met bad data or produced the wrong size
     OutputFailed = 8,            // short write, or FileDone answered with 0
-    ReserveMismatch = 9,         // a later cabinet declares other folder or data-block reserve sizes
+    ReserveMismatch = 9,         // a later cabinet declares reserve sizes other than those in use
     CabinetMismatch = 10,        // next cabinet of a set has another set id or an unexpected index
     Aborted = 11,                // a notification or the hook answered -1, or a FileListBoundary seek failed
 };

@@ -188,8 +188,7 @@ std::vector<CabNotifyKind> kindsOf(const std::vector<Event> &events)
 
 Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
 {
-    Bytes out;
-    out.insert(out.end(), {'M', 'S', 'C', 'F'});
+    Bytes out{'M', 'S', 'C', 'F'};
     put32(out, 0);
     put32(out, 0);  // total size, patched below
     put32(out, 0);

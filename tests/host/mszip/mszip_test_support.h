@@ -99,8 +99,10 @@ public:
     // The data block: "CK" and the bytes written so far.
     Bytes block() const
     {
-        Bytes out{'C', 'K'};
-        out.insert(out.end(), bytes_.begin(), bytes_.end());
+        Bytes out(2 + bytes_.size());
+        out[0] = 'C';
+        out[1] = 'K';
+        std::copy(bytes_.begin(), bytes_.end(), out.begin() + 2);
         return out;
     }
 

@@ -48,7 +48,7 @@ Writer::~Writer() = default;
 
 bool Writer::addFile(const FileInfo &info, std::vector<std::uint8_t> bytes)
 {
-    if (bytes.size() > 0xFFFFFFFFull) {
+    if (bytes.size() != static_cast<std::uint32_t>(bytes.size())) {
         return impl_->fail("file larger than 4 GiB: " + info.name);
     }
     SourceFile file;

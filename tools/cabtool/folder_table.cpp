@@ -85,17 +85,21 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
 std::string describeCompression(std::uint16_t type)
 {
     const unsigned window = (type >> 8) & 0x1F;
+    char text[48];
     switch (type & 0x0F) {
     case 0:
         return "none";
     case 1:
         return "MSZIP (window 2^15)";
     case 2:
-        return "Quantum (window 2^" + std::to_string(window) + ")";
+        std::snprintf(text, sizeof text, "Quantum (window 2^%u)", window);
+        return text;
     case 3:
-        return "LZX (window 2^" + std::to_string(window) + ")";
+        std::snprintf(text, sizeof text, "LZX (window 2^%u)", window);
+        return text;
     default:
-        return "unknown method " + std::to_string(type & 0x0F);
+        std::snprintf(text, sizeof text, "unknown method %u", type & 0x0Fu);
+        return text;
     }
 }
 

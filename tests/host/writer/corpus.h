@@ -41,6 +41,15 @@ inline std::vector<std::uint8_t> prose(std::size_t size, std::uint32_t seed)
     return out;
 }
 
+// prefix followed by n; built by appending, which one cross compiler's
+// overlap warning does not misread the way it misreads literal + string.
+inline std::string numbered(const char *prefix, std::size_t n)
+{
+    std::string text(prefix);
+    text += std::to_string(n);
+    return text;
+}
+
 struct Entry {
     cabwriter::FileInfo info;
     std::vector<std::uint8_t> bytes;

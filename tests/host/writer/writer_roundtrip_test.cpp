@@ -32,7 +32,7 @@ std::vector<corpus::Entry> manySmall(std::size_t count, bool withEmpties)
     std::vector<corpus::Entry> files;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t size = withEmpties && i % 7 == 3 ? 0 : 1 + (i * 37) % 900;
-        files.push_back(corpus::file("dir" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".dat",
+        files.push_back(corpus::file(corpus::numbered("dir", i % 4) + corpus::numbered("/f", i) + ".dat",
                                      i % 3 == 0 ? corpus::noise(size, static_cast<std::uint32_t>(i))
                                                 : corpus::prose(size, static_cast<std::uint32_t>(i))));
     }

@@ -232,7 +232,7 @@ TEST(WriterLayout, FoldersFollowTheFileCountAndExplicitBreaks)
     options.filesPerFolder = 2;
     Writer writer(options);
     for (int i = 0; i < 5; ++i) {
-        add(writer, corpus::file("f" + std::to_string(i), corpus::prose(1000, i)));
+        add(writer, corpus::file(corpus::numbered("f", static_cast<std::size_t>(i)), corpus::prose(1000, i)));
     }
     writer.beginFolder(Compression{Method::None, 0});
     add(writer, corpus::file("stored", corpus::prose(1000, 9)));
@@ -314,7 +314,7 @@ TEST(WriterSets, SizeLimitMakesAChainedSetWithSplitBlocksAndContinuedFiles)
     bool sawSplit = false;
     for (std::size_t c = 0; c < cabs.size(); ++c) {
         const auto &cab = cabs[c];
-        SCOPED_TRACE("cabinet " + std::to_string(c));
+        SCOPED_TRACE(corpus::numbered("cabinet ", c));
         EXPECT_EQ(images[c].name, cabwriter::setMemberName("SET.cab", static_cast<unsigned>(c)));
         EXPECT_LE(images[c].bytes.size(), 45000u);
         EXPECT_EQ(cab.setId, 7);
@@ -323,11 +323,11 @@ TEST(WriterSets, SizeLimitMakesAChainedSetWithSplitBlocksAndContinuedFiles)
         EXPECT_EQ((cab.flags & 2) != 0, c + 1 < cabs.size());
         if (c > 0) {
             EXPECT_EQ(cab.previousName, images[c - 1].name);
-            EXPECT_EQ(cab.previousDisk, "DISK" + std::to_string(c));
+            EXPECT_EQ(cab.previousDisk, corpus::numbered("DISK", c));
         }
         if (c + 1 < cabs.size()) {
             EXPECT_EQ(cab.nextName, images[c + 1].name);
-            EXPECT_EQ(cab.nextDisk, "DISK" + std::to_string(c + 2));
+            EXPECT_EQ(cab.nextDisk, corpus::numbered("DISK", c + 2));
         }
         for (const auto &folder : cab.folders) {
             for (std::size_t b = 0; b < folder.blocks.size(); ++b) {

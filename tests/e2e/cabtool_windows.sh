@@ -1,0 +1,63 @@
+#!/bin/bash
+# cabtool.exe under Wine: a set made on Windows round-trips with dates and the
+# read-only attribute, and names that reach another drive, the drive root or a
+# parent folder are refused without writing anything there.
+set -u
+: "${BUILD_DIR:?}" "${WINEPREFIX:?}" "${HARNESS:?}"
+if [ -z "${CABTOOL_E2E_SESSION:-}" ]; then
+  export CABTOOL_E2E_SESSION=1
+  exec "$HARNESS" --prefix="$WINEPREFIX" session bash "$0" "$@"
+fi
+
+TOOL="$BUILD_DIR/cabtool.exe"
+WORK="$BUILD_DIR/e2e/cabtool_windows"
+FAILED=0
+fail() { echo "[cabtool_windows] FAIL: $*" >&2; FAILED=1; }
+
+rm -rf "$WORK" && mkdir -p "$WORK/src/docs" && cd "$WORK" || exit 1
+head -c 200000 /dev/urandom >src/noise.bin
+seq 1 30000 >src/docs/numbers.txt
+: >src/docs/empty.txt
+echo locked >src/locked.txt && chmod 444 src/locked.txt
+touch -d '2003-04-05 06:07:08' src/noise.bin
+
+wine "$TOOL" create --max-cabinet 50000 -o set/W.cab src/noise.bin src/docs/numbers.txt src/docs/empty.txt \
+  src/locked.txt >create.out 2>&1 || fail "create: $(cat create.out)"
+[ -f set/W3.cab ] || fail "no three-cabinet set"
+wine "$TOOL" test set/W.cab >test.out 2>&1 || fail "test: $(cat test.out)"
+wine "$TOOL" extract -d out set/W.cab >extract.out 2>&1 || fail "extract: $(cat extract.out)"
+for f in src/noise.bin src/docs/numbers.txt src/docs/empty.txt src/locked.txt; do
+  cmp -s "$f" "out/$f" || fail "$f differs"
+done
+[ "$(stat -c %Y out/src/noise.bin)" = "$(stat -c %Y src/noise.bin)" ] || fail "noise.bin lost its time"
+[ "$(stat -c %a out/src/locked.txt | cut -c1)" = 4 ] || fail "locked.txt lost its read-only attribute"
+
+# Hostile names, patched in at equal length (file entries carry no checksum).
+mkdir -p in/zz/zz in/CC in/zq
+echo climb >in/zz/zz/evil1.txt
+echo drive >in/CC/evil2.txt
+echo root >in/zq/evil3.txt
+echo fine >in/fine.txt
+(cd in && wine "$TOOL" create -m none -o ../names.cab zz/zz/evil1.txt CC/evil2.txt zq/evil3.txt fine.txt >/dev/null 2>&1) ||
+  fail "create names.cab"
+python3 - names.cab <<'PY'
+import sys
+path = sys.argv[1]
+data = open(path, 'rb').read()
+for old, new in ((b'zz\\zz\\evil1', b'..\\..\\evil1'), (b'CC\\evil2', b'C:\\evil2'), (b'zq\\evil3', b'\\q\\evil3')):
+    assert data.count(old) == 1, old
+    data = data.replace(old, new)
+open(path, 'wb').write(data)
+PY
+mkdir -p box/a/b
+wine "$TOOL" extract -d box/a/b/out names.cab >names.out 2>&1 && fail "hostile names did not fail the extraction"
+for n in '..\..\evil1.txt' 'C:\evil2.txt' '\q\evil3.txt'; do
+  grep -qF "$n: refused" names.out || fail "$n was not refused"
+done
+[ "$(tr -d '\r' <box/a/b/out/fine.txt 2>/dev/null)" = fine ] || fail "fine.txt did not come out"
+[ -e box/evil1.txt ] && fail "wrote above the output folder"
+[ -e "$WINEPREFIX/drive_c/evil2.txt" ] && fail "wrote to drive C:"
+[ -e /q/evil3.txt ] && fail "wrote to the drive root"
+
+[ "$FAILED" -eq 0 ] && echo "[cabtool_windows] all checks passed"
+exit "$FAILED"

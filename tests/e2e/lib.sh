@@ -18,6 +18,7 @@ APP_DIR="$E2E_DIR/app"
 TOOLS_DIR="$BUILD_DIR/tests"
 SETTINGS_KEY='HKCU\SOFTWARE\KORVAX\Orvel Launcher\Settings'
 LAUNCHER_PID=""
+FRAME_XID=""
 FAILURES=0
 
 # --- reporting -------------------------------------------------------------
@@ -136,6 +137,7 @@ start_launcher() {
   (cd "$E2E_DIR" && exec wine "$APP_DIR/launch.exe" "$@") >/dev/null 2>&1 &
   LAUNCHER_PID=$!
   wait_frame || { fail "the launcher's frame did not appear"; finish; }
+  FRAME_XID=$(xdotool search --onlyvisible --name '^OrvelAV' 2>/dev/null | head -n 1)
   # Let the first paint and the first timer ticks happen.
   sleep 0.5
 }
@@ -189,8 +191,15 @@ stop_launcher() {
 
 click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
 
-# key NAME...: keys go to the window that has the focus, the launcher's frame.
-key() { xdotool key "$@"; sleep 0.3; }
+# key NAME...: typed into the launcher. Without a window manager the X focus
+# follows nothing, and a started program leaves the launcher inactive, so the
+# frame is brought forward (as a second start would) and given the X focus.
+key() {
+  probe activate >/dev/null
+  [ -n "$FRAME_XID" ] && xdotool windowfocus --sync "$FRAME_XID" 2>/dev/null
+  xdotool key "$@"
+  sleep 0.3
+}
 
 # --- pixels ----------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 //                            as two UTF-8 blocks: "title: ..." and "text: ..."
 //   launcher_probe dismiss   presses OK on every such message box
 //   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
+//   launcher_probe activate  brings the frame to the foreground
 //
 // Exit code 0 when the frame was found (for boxes: also when none is open),
 // 3 when no launcher runs.
@@ -85,6 +86,10 @@ int main(int argc, char** argv)
         std::printf("switch=%d\n", groupSwitch && IsWindowVisible(groupSwitch) ? 1 : 0);
         std::printf("iconic=%d\n", IsIconic(frame) ? 1 : 0);
         std::printf("foreground=%d\n", GetForegroundWindow() == frame ? 1 : 0);
+        char other[64] = {};
+        if (HWND foreground = GetForegroundWindow())
+            GetClassNameA(foreground, other, sizeof other);
+        std::printf("foreground-class=%s\n", other);
         return 0;
     }
     if (std::strcmp(what, "boxes") == 0 || std::strcmp(what, "dismiss") == 0) {
@@ -94,6 +99,8 @@ int main(int argc, char** argv)
         std::printf("boxes=%d\n", walk.found);
         return 0;
     }
+    if (std::strcmp(what, "activate") == 0)
+        return SetForegroundWindow(frame) ? 0 : 1;
     if (std::strcmp(what, "sysclose") == 0)
         return PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
     std::fprintf(stderr, "launcher_probe: unknown command %s\n", what);

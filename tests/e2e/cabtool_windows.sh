@@ -32,6 +32,15 @@ done
 [ "$(stat -c %Y out/src/noise.bin)" = "$(stat -c %Y src/noise.bin)" ] || fail "noise.bin lost its time"
 [ "$(stat -c %a out/src/locked.txt | cut -c1)" = 4 ] || fail "locked.txt lost its read-only attribute"
 
+# Japanese names are stored in code page 932, where the second byte of ソ and
+# 表 is 0x5C; those bytes are neither separators nor changed on the way back.
+mkdir -p jp/ソフト && echo 表示 >jp/ソフト/表示.txt
+(cd jp && wine "$TOOL" create -o ../jp.cab ソフト/表示.txt >/dev/null 2>&1) || fail "create jp.cab"
+python3 -c "import sys; sys.exit(0 if 'ソフト\\表示.txt'.encode('cp932') + b'\\0' in open('jp.cab','rb').read() else 1)" ||
+  fail "the Japanese name is not stored in code page 932 with a backslash"
+wine "$TOOL" extract -d jpout jp.cab >/dev/null 2>&1 || fail "extract jp.cab"
+cmp -s jp/ソフト/表示.txt jpout/ソフト/表示.txt || fail "the Japanese name did not come back as it went in"
+
 # Hostile names, patched in at equal length (file entries carry no checksum).
 mkdir -p in/zz/zz in/CC in/zq
 echo climb >in/zz/zz/evil1.txt

@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace cabtool {
 
@@ -27,28 +25,29 @@ bool parseNumber(const std::string &text, unsigned long long max, unsigned long 
 // climb with ".." keep only their file name.
 std::string nameToStore(const std::string &argument)
 {
-    std::string name = argument;
-    for (char &c : name) {
-        c = c == '\\' ? '/' : c;
-    }
-    while (name.rfind("./", 0) == 0) {
-        name.erase(0, 2);
-    }
-    const bool absolute = !name.empty() && (name[0] == '/' || (name.size() > 1 && name[1] == ':'));
-    bool climbs = false;
+    std::vector<std::string> parts;
     std::size_t start = 0;
-    while (true) {
-        const std::size_t end = name.find('/', start);
-        const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        climbs = climbs || part == ".." || part == "." || (part.empty() && end != std::string::npos);
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
+    std::vector<std::size_t> cuts = separatorPositions(argument);
+    cuts.push_back(argument.size());
+    for (std::size_t cut : cuts) {
+        parts.push_back(argument.substr(start, cut - start));
+        start = cut + 1;
+    }
+    const bool absolute = parts.front().empty() || (argument.size() > 1 && argument[1] == ':');
+    while (parts.size() > 1 && parts.front() == ".") {
+        parts.erase(parts.begin());
+    }
+    bool climbs = false;
+    for (const std::string &part : parts) {
+        climbs = climbs || part.empty() || part == "." || part == "..";
     }
     if (absolute || climbs) {
-        const std::size_t cut = name.find_last_of('/');
-        name = cut == std::string::npos ? name : name.substr(cut + 1);
+        return parts.back();
+    }
+    std::string name = parts.front();
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        name += '\\';
+        name += parts[i];
     }
     return name;
 }
@@ -142,13 +141,15 @@ int runCreate(const Args &args)
 
     cabwriter::Writer writer(options);
     for (const std::string &input : inputs) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(input, ec)) {
+        if (!isRegularFile(input)) {
             report(input + ": not a readable file");
             return kExitFailed;
         }
         cabwriter::FileInfo info;
         info.name = nameToStore(input);
+        // The name is already formed; the writer would split it on 0x5C
+        // bytes that may be halves of double-byte characters.
+        info.verbatimName = true;
         bool readOnly = false;
         if (!readStamp(input, info.date, info.time, readOnly)) {
             report(input + ": cannot read its date");
@@ -160,9 +161,9 @@ int runCreate(const Args &args)
             return kExitFailed;
         }
     }
-    if (!folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
+    if (!folder.empty() && !makeDirectories(folder.substr(0, folder.size() - 1))) {
+        report(folder + ": cannot create the output folder");
+        return kExitFailed;
     }
     std::vector<std::string> written;
     if (!writer.buildToDirectory(folder.empty() ? "." : folder, &written)) {

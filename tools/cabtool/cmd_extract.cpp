@@ -5,8 +5,6 @@
 #include "set_walk.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace cabtool {
 
@@ -28,13 +26,12 @@ public:
             return 0;
         }
         path_ = outputPath(folder_, stored);
-        std::error_code ec;
-        const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
-        if (!parent.empty()) {
-            std::filesystem::create_directories(parent, ec);
+        const std::size_t cut = path_.find_last_of('/');
+        if (cut != std::string::npos && cut != 0) {
+            makeDirectories(path_.substr(0, cut));
         }
         // A read-only file left by an earlier extraction is replaced.
-        if (std::filesystem::exists(path_, ec)) {
+        if (isRegularFile(path_)) {
             setReadOnly(path_, false);
         }
         std::FILE *stream = std::fopen(path_.c_str(), "wb");
@@ -106,9 +103,7 @@ int runExtract(const Args &args)
     if (cabinet.empty()) {
         return usageError("extract needs a cabinet");
     }
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
+    if (!makeDirectories(folder)) {
         report(folder + ": cannot create the output folder");
         return kExitFailed;
     }

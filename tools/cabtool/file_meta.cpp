@@ -8,6 +8,11 @@
 #include <ctime>
 #include <utime.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#include <mbctype.h>
+#endif
+
 namespace cabtool {
 
 bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time, bool &readOnly)
@@ -64,6 +69,64 @@ bool setReadOnly(const std::string &path, bool readOnly)
     return chmod(path.c_str(), mode) == 0;
 }
 
+std::vector<std::size_t> separatorPositions(const std::string &name)
+{
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+#ifdef _WIN32
+        if (_ismbblead(byte) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+#endif
+        if (byte == '\\' || byte == '/') {
+            positions.push_back(i);
+        }
+    }
+    return positions;
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isDirectory(const std::string &path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool makeDirectories(const std::string &wanted)
+{
+    // The runtime's stat refuses a folder name with a trailing separator.
+    std::string path = wanted;
+    while (path.size() > 1) {
+        const std::vector<std::size_t> cuts = separatorPositions(path);
+        if (cuts.empty() || cuts.back() != path.size() - 1 || path[path.size() - 2] == ':') {
+            break;
+        }
+        path.pop_back();
+    }
+    std::vector<std::size_t> cuts = separatorPositions(path);
+    cuts.push_back(path.size());
+    for (std::size_t cut : cuts) {
+        const std::string prefix = path.substr(0, cut);
+        // Empty for a leading separator; "C:" for a drive.
+        if (prefix.empty() || prefix.back() == ':' || isDirectory(prefix)) {
+            continue;
+        }
+#ifdef _WIN32
+        _mkdir(prefix.c_str());
+#else
+        mkdir(prefix.c_str(), 0777);
+#endif
+    }
+    return isDirectory(path);
+}
+
 std::string unsafeNameReason(const std::string &stored)
 {
     if (stored.empty()) {
@@ -75,21 +138,20 @@ std::string unsafeNameReason(const std::string &stored)
     if (stored.find(':') != std::string::npos) {
         return "drive letter or stream name";
     }
+    std::vector<std::size_t> cuts = separatorPositions(stored);
+    cuts.push_back(stored.size());
     std::size_t start = 0;
-    while (true) {
-        const std::size_t end = stored.find_first_of("\\/", start);
-        const std::string part = stored.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    for (std::size_t cut : cuts) {
+        const std::string part = stored.substr(start, cut - start);
         if (part == "..") {
             return "\"..\" part";
         }
         if (part.empty()) {
             return "empty part";
         }
-        if (end == std::string::npos) {
-            return {};
-        }
-        start = end + 1;
+        start = cut + 1;
     }
+    return {};
 }
 
 std::string outputPath(const std::string &folder, const std::string &stored)
@@ -98,8 +160,10 @@ std::string outputPath(const std::string &folder, const std::string &stored)
     if (!path.empty() && path.back() != '/' && path.back() != '\\') {
         path += '/';
     }
-    for (char c : stored) {
-        path += c == '\\' ? '/' : c;
+    const std::size_t base = path.size();
+    path += stored;
+    for (std::size_t cut : separatorPositions(stored)) {
+        path[base + cut] = '/';
     }
     return path;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cabtool {
 
@@ -15,6 +16,19 @@ bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time
 bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time);
 
 bool setReadOnly(const std::string &path, bool readOnly);
+
+// Positions of the path separators ('\\' and '/') in a name. On Windows names
+// are in the ANSI code page, where the second byte of a double-byte character
+// may be 0x5C; such bytes are not separators.
+std::vector<std::size_t> separatorPositions(const std::string &name);
+
+// The file system through the runtime's narrow-string calls, which take names
+// in the ANSI code page as they are (the C++ file-system library would convert
+// them first, and does not know that code page).
+bool isRegularFile(const std::string &path);
+bool isDirectory(const std::string &path);
+// Creates path and its missing parents; true when it exists as a folder afterwards.
+bool makeDirectories(const std::string &path);
 
 // Why a stored name must not be written below the output folder, or empty
 // when it may: absolute names, drive letters (any ':'), empty and ".." parts.

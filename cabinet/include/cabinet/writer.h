@@ -83,7 +83,9 @@ struct FileInfo {
     std::uint16_t time = 0;       // packed MS-DOS time
     std::uint16_t attributes = 0x20;
     // Store name byte for byte (only an empty name, a NUL byte or more than 255
-    // bytes are refused). Lets tests build cabinets with hostile names.
+    // bytes are refused): for callers that form names themselves, such as a
+    // tool whose names are in a double-byte code page where 0x5C may be half
+    // of a character, and for tests that need hostile names.
     bool verbatimName = false;
 };
 

@@ -236,6 +236,16 @@ TEST(InflateTables, TablesNeverOutgrowTheirArea)
     EXPECT_EQ(built.entries, 64u + 512u);
     EXPECT_LE(built.entries, kDistTableArea);
 
+    // The distance set that needs the most room of all (found by exhaustive
+    // search over complete sets of up to 30 codes) fills its area exactly.
+    const Lengths worst = runs({{2, 3}, {3, 1}, {7, 13}, {8, 5}, {9, 1}, {10, 1}, {11, 1}, {12, 1}, {13, 1},
+                                {14, 1}, {15, 2}});
+    ASSERT_EQ(worst.size(), 30u);
+    const TableBuild worstBuilt = buildDecodeTable(CodeSet::Distance, worst.data(), 30, 6, table.data(),
+                                                   kDistTableArea);
+    ASSERT_TRUE(worstBuilt.ok);
+    EXPECT_EQ(worstBuilt.entries, kDistTableArea);
+
     // One entry short of what the set needs: refused, and nothing written past the area.
     const TableBuild cramped = buildDecodeTable(CodeSet::Distance, deep.data(), static_cast<unsigned>(deep.size()), 6,
                                                 table.data(), built.entries - 1);

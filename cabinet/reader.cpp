@@ -361,8 +361,15 @@ bool readNextBlock(EngineInstance &e)
         return false;
     }
     if (expected == 0) {
+        // The first piece waits in the compressed buffer. A next cabinet whose
+        // folder sets up another decoder (or a failed try that gave up the old
+        // one) takes that buffer away, and the block cannot be completed.
+        const std::uint32_t released = e.buffersReleased;
         if (!switchCabinet(e)) {
             return false;
+        }
+        if (e.buffersReleased != released) {
+            return fail(e, CabErrorCode::CabinetDamaged);
         }
         if (e.blocksLeft == 0) {
             return fail(e, CabErrorCode::CabinetDamaged);
@@ -531,6 +538,7 @@ bool tearDownDecoder(EngineInstance &e)
     if (e.compressed != nullptr) {
         e.io.free(e.compressed);
         e.compressed = nullptr;
+        ++e.buffersReleased;
     }
     if (e.uncompressed != nullptr) {
         e.io.free(e.uncompressed);

@@ -89,6 +89,9 @@ struct EngineInstance final : CabinetEngine {
     std::uint32_t compressedSize = 0;
     std::uint8_t *uncompressed = nullptr;
     std::uint32_t uncompressedSize = 0;
+    // Counts the block buffers given up, so that a caller holding bytes in the
+    // compressed buffer can tell whether they are still there.
+    std::uint32_t buffersReleased = 0;
 
     std::int32_t outputHandle = -1;
     std::uint32_t entriesLeft = 0;

@@ -1,0 +1,77 @@
+// Faults found by driving the engine with generated input, kept as tests.
+#include "engine_fixture.h"
+
+#include <cstring>
+
+using namespace enginetest;
+
+namespace {
+
+Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
+{
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+}  // namespace
+
+// The first piece of a split block waits in the compressed-block buffer while
+// the next cabinet is opened. If that cabinet's folder names another compression
+// type, the buffer is given up with the old decoder, and the block would be
+// finished from whatever the new buffer happens to hold. Both a plain change of
+// type and a try that fails after giving up the decoder must end the call.
+TEST_F(EngineTest, SplitBlockWhoseDecoderIsReplacedAcrossCabinetsFails)
+{
+    const Bytes stream = patternBytes(3000, 31);
+    struct Case {
+        const char *name;
+        std::uint16_t secondType;
+        bool failedTryFirst;  // first offered: a cabinet whose decoder cannot be set up
+    };
+    const Case cases[] = {
+        {"same type carries the piece over", 0x0000, false},
+        {"other type word", 0x0100, false},
+        {"other method", 0x0001, false},
+        {"failed try in between", 0x0000, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        CabSpec one;
+        one.hasNext = true;
+        one.nextCabinet = "two.cab";
+        one.folders.push_back({0, {BlockSpec{slice(stream, 0, 1000), 0, true, {}}}, {}});
+        one.files = {fileAt("all", 3000, 0, 0xFFFE)};
+        CabSpec two;
+        two.index = 1;
+        two.folders.push_back({c.secondType, {BlockSpec{slice(stream, 1000, 3000), 3000, true, {}}}, {}});
+        two.files = {fileAt("all", 3000, 0, 0xFFFD)};
+        CabSpec bad = two;
+        bad.folders[0].type = 0x0003;  // refused after the old decoder is gone
+        addCabinet("one.cab", one);
+        addCabinet("two.cab", two);
+        addCabinet("bad.cab", bad);
+        fake.outputs.clear();
+        error = CabError{};
+
+        int asked = 0;
+        fake.notifyOverride = [&](CabNotifyKind kind, CabNotifyRecord *r) -> std::int32_t {
+            if (kind != CabNotifyKind::NeedCabinet) {
+                return -2;
+            }
+            if (++asked > 3) {
+                return -1;
+            }
+            std::strcpy(r->text1, c.failedTryFirst && asked == 1 ? "bad.cab" : "two.cab");
+            return 0;
+        };
+        const std::int32_t result = extract();
+        if (c.secondType == 0x0000 && !c.failedTryFirst) {
+            ASSERT_EQ(result, 1);
+            EXPECT_EQ(fake.outputs["all"], stream);
+        } else {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(error.code, CabErrorCode::CabinetDamaged);
+            EXPECT_TRUE(fake.outputs["all"].empty());
+        }
+        EXPECT_EQ(leftOpen(), 0);
+    }
+}

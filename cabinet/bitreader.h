@@ -49,11 +49,12 @@ struct LsbBitReader {
         count |= 56;
     }
 
-    // Byte by byte, padding with zeros past the end; leaves at least 57 bits.
+    // Byte by byte, padding with zeros past the end; leaves 56 to 63 valid bits,
+    // like refillFast, so that count never reaches 64.
     void refillSlow()
     {
         bits &= (std::uint64_t{1} << count) - 1;
-        while (count <= 56) {
+        while (count < 56) {
             std::uint64_t byte = 0;
             if (next != end) {
                 byte = *next++;

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -61,6 +62,23 @@ struct Handle {
     std::size_t position = 0;
     std::uint32_t announced = 0;
     std::uint32_t written = 0;
+    std::uint64_t hash = 14695981039346656037ull;
+};
+
+// What FileStart said about the file being written, for FileDone to match.
+struct Started {
+    std::string name;
+    std::uint16_t date = 0, time = 0, attributes = 0, folderIndex = 0;
+};
+
+// A file that came out whole, for comparing two runs over the same input.
+struct Output {
+    int call = 0;
+    std::size_t firstCabinet = 0;
+    int ordinal = 0;
+    std::string name;
+    std::uint32_t size = 0;
+    std::uint64_t hash = 0;
 };
 
 struct State {
@@ -84,6 +102,12 @@ struct State {
     bool allocFailed = false;
     bool retried = false;           // NeedCabinet came back with an error
     std::int32_t writing = -1;      // output handle of the file being written
+    Started started;
+    int call = 0;                   // extract calls so far on this input
+    std::size_t callCabinet = 0;    // the cabinet the running call began with
+    int writingOrdinal = 0;
+    bool writingBeforeSwitch = false;
+    std::vector<Output> outputs;    // whole files begun before any cabinet switch
     std::uint32_t sink = 0;         // keeps the written bytes observed
     void *user = nullptr;
 };
@@ -220,7 +244,7 @@ std::int32_t fuzzWrite(std::int32_t h, const void *buffer, std::uint32_t count)
     }
     const auto *bytes = static_cast<const std::uint8_t *>(buffer);
     for (std::uint32_t i = 0; i < count; ++i) {
-        st->sink = st->sink * 31 + bytes[i];
+        handle.hash = (handle.hash ^ bytes[i]) * 1099511628211ull;
     }
     if (count != 0 && injected(5)) {
         st->shortWrite = true;
@@ -311,6 +335,9 @@ std::int32_t fuzzNotify(CabNotifyKind kind, CabNotifyRecord *r)
         h.output = true;
         h.announced = r->value;
         st->writing = newHandle(h);
+        st->started = Started{r->text1, r->date, r->time, r->attributes, r->folderIndex};
+        st->writingOrdinal = number;
+        st->writingBeforeSwitch = st->needCabinet == 0;
         return st->writing;
     }
 
@@ -323,8 +350,17 @@ std::int32_t fuzzNotify(CabNotifyKind kind, CabNotifyRecord *r)
         if (h.written != h.announced) {
             violation("FileDone after %u bytes of a file announced with %u", h.written, h.announced);
         }
-        if ((r->attributes & 0x40) != 0 || r->value > 1) {
-            violation("FileDone with attributes %#x and value %u", r->attributes, r->value);
+        const Started &s = st->started;
+        if (r->attributes != (s.attributes & ~0x40) || r->value != ((s.attributes & 0x40) != 0 ? 1u : 0u)) {
+            violation("FileDone with attributes %#x and value %u for a file started with %#x", r->attributes,
+                      r->value, s.attributes);
+        }
+        if (s.name != r->text1 || r->date != s.date || r->time != s.time || r->folderIndex != s.folderIndex) {
+            violation("FileDone describes \"%s\" (folder %#x), not the file started, \"%s\" (folder %#x)", r->text1,
+                      r->folderIndex, s.name.c_str(), s.folderIndex);
+        }
+        if (st->writingBeforeSwitch) {
+            st->outputs.push_back(Output{st->call, st->callCabinet, st->writingOrdinal, s.name, h.announced, h.hash});
         }
         ++st->fileDones;
         if (abortNow()) {
@@ -515,7 +551,8 @@ void checkAfterExtract(std::int32_t result, const CabError &before, const CabErr
 void runExtract(CabinetEngine *engine, CabError *error, std::size_t cabinet, const char *name)
 {
     resetCall();
-    st->serving = cabinet;
+    ++st->call;
+    st->serving = st->callCabinet = cabinet;
     const char *folder = (st->b.callMode & 4) != 0 ? "" : "C:\\cabs\\";
     const CabError before = *error;
     std::int32_t result = CabinetEngine::extract(engine, name, folder, 0, fuzzNotify,
@@ -527,51 +564,32 @@ void runExtract(CabinetEngine *engine, CabError *error, std::size_t cabinet, con
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+Behaviour parseBehaviour(const std::uint8_t *raw)
 {
-    State state;
+    Behaviour b;
+    b.skipMask = raw[0];
+    b.abortAt = raw[1];
+    b.doneZeroAt = raw[2];
+    b.allocFailAt = raw[3];
+    b.ioFailAt = raw[4];
+    b.ioFailKind = raw[5];
+    b.hookMode = raw[6];
+    b.boundaryMode = raw[7];
+    b.boundaryCount = raw[8];
+    b.boundaryShift = static_cast<std::int8_t>(raw[9]);
+    b.needMode = raw[10];
+    b.pathLength = raw[11];
+    b.callMode = raw[12];
+    b.fillByte = raw[13];
+    return b;
+}
+
+// One caller's whole use of an engine: create, probe, extract (twice for a set),
+// destroy.
+void runSession(State &state)
+{
     st = &state;
     state.user = &userTag;
-
-    if (size >= 2 && data[0] == 'F' && data[1] == 'Z') {
-        std::uint8_t raw[kBehaviourBytes] = {};
-        std::size_t count = size > 2 ? data[2] % kMaxCabinets + 1 : 1;
-        std::size_t at = size < 3 ? size : 3;
-        std::size_t take = size - at < kBehaviourBytes ? size - at : kBehaviourBytes;
-        std::memcpy(raw, data + at, take);
-        at += take;
-        Behaviour &b = state.b;
-        b.skipMask = raw[0];
-        b.abortAt = raw[1];
-        b.doneZeroAt = raw[2];
-        b.allocFailAt = raw[3];
-        b.ioFailAt = raw[4];
-        b.ioFailKind = raw[5];
-        b.hookMode = raw[6];
-        b.boundaryMode = raw[7];
-        b.boundaryCount = raw[8];
-        b.boundaryShift = static_cast<std::int8_t>(raw[9]);
-        b.needMode = raw[10];
-        b.pathLength = raw[11];
-        b.callMode = raw[12];
-        b.fillByte = raw[13];
-        for (std::size_t i = 0; i < count; ++i) {
-            std::size_t length = size - at;
-            if (i + 1 < count && length >= 4) {
-                std::size_t stated = data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
-                                     static_cast<std::size_t>(data[at + 3]) << 24;
-                at += 4;
-                length = stated < size - at ? stated : size - at;
-            }
-            state.cabinets.emplace_back(data + at, data + at + length);
-            at += length;
-        }
-    } else {
-        state.cabinets.emplace_back(data, data + size);
-    }
-
     CabError error{};
     CabinetEngine *engine = CabinetEngine::create(fuzzAlloc, fuzzFree, fuzzOpen, fuzzRead, fuzzWrite, fuzzClose,
                                                   fuzzSeek, 1, &error);
@@ -580,7 +598,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             violation("create failed without an allocation failure");
         }
         st = nullptr;
-        return 0;
+        return;
     }
     if ((state.b.callMode & 2) != 0) {
         probeAll(engine, &error);
@@ -598,5 +616,105 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         violation("%zu blocks still allocated after destroy", state.blocks.size());
     }
     st = nullptr;
+}
+
+// True when every folder of every cabinet is either stored or of a method the
+// engine refuses, as far as the headers can be read the engine's way. Only then
+// is a file's content a function of the input bytes alone (compressed methods
+// may legitimately show what an earlier block left in the window).
+bool storedOnly(const std::vector<std::vector<std::uint8_t>> &cabinets)
+{
+    for (const auto &c : cabinets) {
+        if (c.size() < 36 || std::memcmp(c.data(), "MSCF", 4) != 0) {
+            continue;  // the engine stops at this cabinet
+        }
+        const std::uint16_t flags = static_cast<std::uint16_t>(c[30] | c[31] << 8);
+        std::size_t at = 36;
+        std::size_t folderReserve = 0;
+        if ((flags & 4) != 0) {
+            if (c.size() < 40) {
+                continue;
+            }
+            folderReserve = c[38];
+            at = 40 + static_cast<std::size_t>(c[36] | c[37] << 8);
+        }
+        const int names = ((flags & 1) != 0 ? 2 : 0) + ((flags & 2) != 0 ? 2 : 0);
+        for (int n = 0; n < names; ++n) {
+            std::size_t length = 0;
+            while (at + length < c.size() && length < 256 && c[at + length] != 0) {
+                ++length;
+            }
+            if (at + length >= c.size() || length > 255) {
+                return false;
+            }
+            at += length + 1;
+        }
+        const std::size_t folders = static_cast<std::size_t>(c[26] | c[27] << 8);
+        for (std::size_t f = 0; f < folders; ++f) {
+            const std::size_t type = at + f * (8 + folderReserve) + 6;
+            if (type + 1 >= c.size()) {
+                break;  // unreadable: the engine fails on it
+            }
+            const unsigned method = c[type] & 0x0F;
+            if (method >= 1 && method <= 3) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    State first;
+    if (size >= 2 && data[0] == 'F' && data[1] == 'Z') {
+        std::uint8_t raw[kBehaviourBytes] = {};
+        std::size_t count = size > 2 ? data[2] % kMaxCabinets + 1 : 1;
+        std::size_t at = size < 3 ? size : 3;
+        std::size_t take = size - at < kBehaviourBytes ? size - at : kBehaviourBytes;
+        std::memcpy(raw, data + at, take);
+        at += take;
+        first.b = parseBehaviour(raw);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::size_t length = size - at;
+            if (i + 1 < count && length >= 4) {
+                std::size_t stated = data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
+                                     static_cast<std::size_t>(data[at + 3]) << 24;
+                at += 4;
+                length = stated < size - at ? stated : size - at;
+            }
+            first.cabinets.emplace_back(data + at, data + at + length);
+            at += length;
+        }
+    } else {
+        first.cabinets.emplace_back(data, data + size);
+    }
+    runSession(first);
+    if (first.outputs.empty() || !storedOnly(first.cabinets)) {
+        return 0;
+    }
+
+    // Again with a caller that takes everything and refuses nothing, over
+    // allocations filled differently: each file that came out whole both times
+    // must have come out the same, whichever way the engine got to it.
+    State second;
+    second.cabinets = first.cabinets;
+    second.b = first.b;
+    second.b.skipMask = second.b.abortAt = second.b.doneZeroAt = second.b.allocFailAt = second.b.ioFailAt = 0;
+    second.b.hookMode &= 1;
+    second.b.fillByte = static_cast<std::uint8_t>(~first.b.fillByte);
+    runSession(second);
+    bool flipped = (first.b.hookMode & 2) != 0;
+    for (const Output &a : first.outputs) {
+        for (const Output &b : second.outputs) {
+            if (a.call == b.call && a.firstCabinet == b.firstCabinet && a.ordinal == b.ordinal && a.name == b.name &&
+                a.size == b.size && a.hash != b.hash && !flipped) {
+                violation("file %d \"%s\" of call %d came out differently in two runs", a.ordinal, a.name.c_str(),
+                          a.call);
+            }
+        }
+    }
     return 0;
 }

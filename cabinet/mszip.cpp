@@ -433,6 +433,9 @@ DecoderResult mszipCreate(std::uint32_t *maxBlockSize, const DecoderParams &, co
 DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
                                std::uint32_t *outSize)
 {
+    // Nothing is reported as produced unless decoding starts.
+    const std::uint32_t requested = *outSize;
+    *outSize = 0;
     MszipDecoderObject *object = checkedObject(decoder);
     if (object == nullptr) {
         return DecoderResult::BadHandle;
@@ -440,8 +443,7 @@ DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint3
     if (inSize > object->maxBlockSize + kMszipBlockOverhead) {
         return DecoderResult::BadSize;
     }
-    const std::uint32_t allowance = *outSize < object->maxBlockSize ? *outSize : object->maxBlockSize;
-    *outSize = 0;
+    const std::uint32_t allowance = requested < object->maxBlockSize ? requested : object->maxBlockSize;
     if (inSize < 2 || in[0] != 'C' || in[1] != 'K') {
         return DecoderResult::BadData;
     }

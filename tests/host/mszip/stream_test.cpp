@@ -107,6 +107,7 @@ TEST(MszipSize, BlockAboveLimitIsRefusedBeforeDecoding)
     // Not even a signature: the size is judged first.
     EXPECT_EQ(decoder.decode(Bytes(kMszipWindowSize + kMszipBlockOverhead + 1, 'X'), produced),
               DecoderResult::BadSize);
+    EXPECT_TRUE(produced.empty());
 
     // The largest block accepted, with bytes after the final deflate block that are ignored.
     const Bytes data = makeCorpus(Corpus::Random, kMszipWindowSize, 3);

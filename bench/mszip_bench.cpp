@@ -142,7 +142,8 @@ const Folder &folder()
             if (offset != 0) {
                 deflateSetDictionary(&stream, f.original.data() + offset - kMszipWindowSize, kMszipWindowSize);
             }
-            Bytes block(2 + deflateBound(&stream, static_cast<uLong>(length)));
+            // deflateBound can fall short for tiny stored inputs; leave slack.
+            Bytes block(2 + deflateBound(&stream, static_cast<uLong>(length)) + 64);
             block[0] = 'C';
             block[1] = 'K';
             stream.next_in = const_cast<Bytef *>(f.original.data() + offset);

@@ -49,17 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (offset != 0) {
             deflateSetDictionary(&stream, text + offset - kMszipWindowSize, kMszipWindowSize);
         }
-        std::vector<std::uint8_t> block(2 + deflateBound(&stream, static_cast<uLong>(length)));
+        // deflateBound can fall short for tiny stored inputs; leave slack.
+        std::vector<std::uint8_t> block(2 + deflateBound(&stream, static_cast<uLong>(length)) + 64);
         block[0] = 'C';
         block[1] = 'K';
         stream.next_in = const_cast<Bytef *>(text + offset);
         stream.avail_in = static_cast<uInt>(length);
         stream.next_out = block.data() + 2;
         stream.avail_out = static_cast<uInt>(block.size() - 2);
-        deflate(&stream, Z_FINISH);
+        const bool finished = deflate(&stream, Z_FINISH) == Z_STREAM_END;
         block.resize(2 + stream.total_out);
         deflateEnd(&stream);
-        if (block.size() > kMszipWindowSize + kMszipBlockOverhead) {
+        if (!finished || block.size() > kMszipWindowSize + kMszipBlockOverhead) {
             break;  // no room in a data block; a cabinet writer would store it differently
         }
 

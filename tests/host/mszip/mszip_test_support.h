@@ -254,7 +254,8 @@ inline std::vector<Bytes> compressFolder(const Bytes &data, int level, int strat
         if (offset != 0) {
             deflateSetDictionary(&stream, data.data() + offset - kMszipWindowSize, kMszipWindowSize);
         }
-        Bytes block(2 + deflateBound(&stream, static_cast<uLong>(length)));
+        // deflateBound can fall short for tiny stored inputs; leave slack.
+        Bytes block(2 + deflateBound(&stream, static_cast<uLong>(length)) + 64);
         block[0] = 'C';
         block[1] = 'K';
         stream.next_in = const_cast<Bytef *>(data.data() + offset);

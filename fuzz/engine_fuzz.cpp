@@ -44,7 +44,8 @@ struct Behaviour {
     std::int8_t boundaryShift = 0;
     std::uint8_t needMode = 0;       // bit 0 rewrites the path, bit 1 fills the path buffer without a terminator
     std::uint8_t pathLength = 0;
-    std::uint8_t callMode = 0;       // bit 0 second extract on the last cabinet, bit 1 probe first, bit 2 empty folder part
+    std::uint8_t callMode = 0;       // bit 0 second extract on the last cabinet, bit 1 probe first, bit 2 empty folder
+                                     // part, bit 3 a folder part of 244 to 257 characters
     std::uint8_t fillByte = 0;       // what fresh allocations hold
 };
 
@@ -103,6 +104,9 @@ struct State {
     bool retried = false;           // NeedCabinet came back with an error
     std::int32_t writing = -1;      // output handle of the file being written
     Started started;
+    bool opened = false;            // a CabinetOpened came in this call
+    std::uint16_t openedSetId = 0, openedIndex = 0;
+    std::uint16_t wantedSetId = 0, wantedIndex = 0;  // of the NeedCabinet being retried
     int call = 0;                   // extract calls so far on this input
     std::size_t callCabinet = 0;    // the cabinet the running call began with
     int writingOrdinal = 0;
@@ -311,6 +315,9 @@ std::int32_t fuzzNotify(CabNotifyKind kind, CabNotifyRecord *r)
         boundedLength(r->text1, kNameLimit, "next cabinet name");
         boundedLength(r->text2, kNameLimit, "next disk name");
         boundedLength(r->text3, kPathLimit, "cabinet path");
+        st->opened = true;
+        st->openedSetId = r->setId;
+        st->openedIndex = r->cabinetIndex;
         return abortNow() ? -1 : 0;
 
     case CabNotifyKind::ContinuedFile:
@@ -383,8 +390,25 @@ std::int32_t fuzzNotify(CabNotifyKind kind, CabNotifyRecord *r)
         if (static_cast<std::int32_t>(r->error) < 0 || static_cast<std::int32_t>(r->error) > 11) {
             violation("NeedCabinet with error %d", static_cast<int>(r->error));
         }
-        if (r->error != CabErrorCode::None) {
+        // Only the folder of the file being written can run on into the next
+        // cabinet, and every try asks for the successor of the cabinet in use.
+        if (st->writing == -1) {
+            violation("NeedCabinet while no file is being written");
+        }
+        if (r->error == CabErrorCode::None) {
+            if (!st->opened || r->setId != st->openedSetId ||
+                r->cabinetIndex != static_cast<std::uint16_t>(st->openedIndex + 1)) {
+                violation("NeedCabinet for set %#x index %u after cabinet %#x/%u", r->setId, r->cabinetIndex,
+                          st->openedSetId, st->openedIndex);
+            }
+            st->wantedSetId = r->setId;
+            st->wantedIndex = r->cabinetIndex;
+        } else {
             st->retried = true;
+            if (r->setId != st->wantedSetId || r->cabinetIndex != st->wantedIndex) {
+                violation("NeedCabinet tried again for set %#x index %u instead of %#x/%u", r->setId,
+                          r->cabinetIndex, st->wantedSetId, st->wantedIndex);
+            }
         }
         if (abortNow() || ++st->needCabinet > kMaxNeedCabinet) {
             st->aborted = true;
@@ -501,6 +525,7 @@ void resetCall()
 {
     st->notifications = st->fileStarts = st->fileDones = st->hookCalls = st->needCabinet = st->boundaries = 0;
     st->extraPassDone = st->aborted = st->doneZero = st->shortWrite = st->allocFailed = st->retried = false;
+    st->opened = false;
     st->writing = -1;
 }
 
@@ -553,9 +578,15 @@ void runExtract(CabinetEngine *engine, CabError *error, std::size_t cabinet, con
     resetCall();
     ++st->call;
     st->serving = st->callCabinet = cabinet;
-    const char *folder = (st->b.callMode & 4) != 0 ? "" : "C:\\cabs\\";
+    std::string folder = (st->b.callMode & 4) != 0 ? "" : "C:\\cabs\\";
+    if ((st->b.callMode & 8) != 0) {
+        // Around the limits of the path buffers (256 characters for the folder,
+        // 257 for folder and name together).
+        folder.assign(244 + st->b.pathLength % 14, 'x');
+        folder.back() = '\\';
+    }
     const CabError before = *error;
-    std::int32_t result = CabinetEngine::extract(engine, name, folder, 0, fuzzNotify,
+    std::int32_t result = CabinetEngine::extract(engine, name, folder.c_str(), 0, fuzzNotify,
                                                  (st->b.hookMode & 1) != 0 ? fuzzHook : nullptr, st->user);
     checkAfterExtract(result, before, *error);
     if (std::getenv("ENGINE_FUZZ_VERBOSE") != nullptr) {

@@ -31,8 +31,8 @@ expect "a press on the edge below the strip does not move the frame" "250 190" "
 
 # Group 1 and all-groups display, then the close button.
 key Next
-click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.3
-read_frame
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6))
+wait_size 258 176
 click_at $((FX + FW - 20 + 8)) $((FY + 5 + 6))
 if wait_launcher_exit 10; then ENDED=ended; else ENDED=running; fi
 expect "the close button ends the launcher" ended "$ENDED"
@@ -49,7 +49,8 @@ wait_rec 2 1
 expect "in all-groups display key 1 starts item 1 of group 0, whatever group is current" "1 0" "$(rec_count 1) $(rec_count 2)"
 
 # The system close command from another process, as the updater sends it.
-click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.3
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6))
+wait_size 258 76
 key Next
 probe sysclose >/dev/null
 if wait_launcher_exit 10; then ENDED=ended; else ENDED=running; fi

@@ -14,6 +14,14 @@ click_at "$(cell_x 0 24)" "$(cell_y 24)"
 wait_rec 1 1
 expect "a click on item 1 starts its target once" 1 "$(rec_count 1)"
 expect "with the target's folder as working directory" "$(winpath "$APP_DIR/tools/r1")" "$(rec_last 1)"
+# The started program took the activation: the inactive title bar, and the
+# hover look stays while the frame is inactive.
+expect_pixel "inactive title bar once a started program takes the activation" \
+  "$(art 20102 60 9)" $((FX + 160)) $((FY + 3 + 9))
+expect "hover look kept while inactive" "$(art 20113 3 24)" "$(pixel "$(cell_x 0 3)" "$(cell_y 24)")"
+probe activate >/dev/null
+expect_pixel "active title bar again when the frame is brought forward" \
+  "$(art 20101 60 9)" $((FX + 160)) $((FY + 3 + 9))
 
 key 2
 wait_rec 2 1

@@ -170,6 +170,19 @@ read_frame() {
   FOREGROUND=$(echo "$out" | sed -n 's/^foreground=//p')
 }
 
+# wait_size WIDTH HEIGHT: polls the frame for up to 4 s until it has that
+# size (Wine delivers pointer events with some delay); read_frame is current
+# afterwards either way.
+wait_size() {
+  local i
+  for i in $(seq 1 20); do
+    read_frame
+    [ "$FW $FH" = "$1 $2" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # wait_launcher_exit [SECONDS]: true when the launcher process has ended.
 wait_launcher_exit() {
   local limit=$(( ${1:-10} * 5 )) i
@@ -194,7 +207,7 @@ stop_launcher() {
 
 # --- pointer and keys (screen coordinates) ---------------------------------
 
-click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
+click_at() { xdotool mousemove --sync "$1" "$2"; sleep 0.2; xdotool click 1; }
 
 # key NAME...: typed into the launcher. Without a window manager the X focus
 # follows nothing, and a started program leaves the launcher inactive, so the

@@ -16,13 +16,27 @@ expect "no caption or border: client is the whole window" "258 76" "$CLIENT"
 expect "group-switch button shown in one-group display" 1 "$SWITCH_SHOWN"
 
 # The display-mode button sits at width - 74 in the title strip.
-click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.5
-read_frame
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6))
+wait_size 258 176
 expect "all-groups size" "258 176" "$FW $FH"
 expect "top left corner kept when growing" "100 200" "$FX $FY"
 expect "group-switch button hidden in all-groups display" 0 "$SWITCH_SHOWN"
-click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6)); sleep 0.5
-read_frame
+# One row per group: 5, 2 and 3 cells. Checked low in the cells, clear of the
+# button's tooltip.
+xdotool mousemove --sync 900 900; sleep 0.3
+screenshot all-groups
+NORMAL=$(art 20111 3 44)
+rows=""
+for r in 0 1 2; do
+  row=""
+  for c in 0 1 2 3 4; do
+    [ "$(pixel $((FX + 3 + 2 + 50 * c + 3)) $((FY + 21 + 2 + 50 * r + 44)))" = "$NORMAL" ] && row="$row$c"
+  done
+  rows="$rows $row"
+done
+expect "all-groups display shows every group's cells in its own row" " 01234 01 012" "$rows"
+click_at $((FX + FW - 74 + 8)) $((FY + 5 + 6))
+wait_size 258 76
 expect "back to one-group size" "258 76" "$FW $FH"
 expect "group-switch button shown again" 1 "$SWITCH_SHOWN"
 stop_launcher

@@ -10,12 +10,17 @@
 //   launcher_probe dismiss   presses OK on every such message box
 //   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
 //   launcher_probe activate  brings the frame to the foreground
+//   launcher_probe at X Y    prints the class and control id of the window at
+//                            a screen point
+//   launcher_probe input     prints the classes of the launcher thread's
+//                            active, focus and capture windows
 //
 // Exit code 0 when the frame was found (for boxes: also when none is open),
 // 3 when no launcher runs.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -65,7 +70,7 @@ BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    if (argc != 2 && argc != 4) {
         std::fprintf(stderr, "usage: launcher_probe frame|boxes|dismiss|sysclose\n");
         return 2;
     }
@@ -97,6 +102,30 @@ int main(int argc, char** argv)
         GetWindowThreadProcessId(frame, &walk.process);
         EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&walk));
         std::printf("boxes=%d\n", walk.found);
+        return 0;
+    }
+    if (std::strcmp(what, "input") == 0) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info))
+            return 1;
+        const HWND windows[3] = {info.hwndActive, info.hwndFocus, info.hwndCapture};
+        const char* names[3] = {"active", "focus", "capture"};
+        for (int i = 0; i < 3; ++i) {
+            char cls[64] = {};
+            if (windows[i] != nullptr)
+                GetClassNameA(windows[i], cls, sizeof cls);
+            std::printf("%s=%s\n", names[i], cls);
+        }
+        return 0;
+    }
+    if (std::strcmp(what, "at") == 0 && argc == 4) {
+        POINT point = {std::atoi(argv[2]), std::atoi(argv[3])};
+        char cls[64] = {};
+        HWND under = WindowFromPoint(point);
+        if (under != nullptr)
+            GetClassNameA(under, cls, sizeof cls);
+        std::printf("at=%s id=%d\n", cls, under != nullptr ? GetDlgCtrlID(under) : 0);
         return 0;
     }
     if (std::strcmp(what, "activate") == 0)

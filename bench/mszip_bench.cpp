@@ -272,6 +272,9 @@ BENCHMARK(BM_MszipOurs)->Unit(benchmark::kMillisecond)->MinTime(1.5)->Repetition
 // Keeps the median throughput of each benchmark for the closing ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the output usually ends up in a log.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);

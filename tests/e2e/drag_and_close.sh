@@ -22,6 +22,12 @@ read_frame
 expect "the frame follows the drag" "250 190" "$FX $FY"
 expect "the end of the drag stores the position" "250 190" "$(settings_get WinPosX) $(settings_get WinPosY)"
 
+# A press and release without movement still stores the (unchanged) position.
+settings_reset
+click_at $((FX + 60)) $((FY + 4)); sleep 0.5
+expect "a click on the title strip stores the position it leaves unchanged" "250 190" \
+  "$(settings_get WinPosX) $(settings_get WinPosY)"
+
 # A press below the title strip, on the frame's edge, does not drag.
 xdotool mousemove --sync $((FX + 1)) $((FY + 40)) mousedown 1
 xdotool mousemove --sync $((FX + 60)) $((FY + 90)); sleep 0.2

@@ -18,13 +18,14 @@ second_start() {
   SECOND_SECONDS=$((SECONDS - t0))
 }
 
-# Which cells the row shows tells the group: 5, 2 and 3 items.
-NORMAL=$(art 20111 3 24)
+# Which cells the row shows tells the group: 5, 2 and 3 items. Checked low
+# in the cells, clear of any tooltip under the title strip.
+NORMAL=$(art 20111 3 44)
 shown_cells() {
   local c out=""
   screenshot cells
   for c in 0 1 2 3 4; do
-    [ "$(pixel "$(cell_x $c 3)" "$(cell_y 24)")" = "$NORMAL" ] && out="$out$c"
+    [ "$(pixel "$(cell_x $c 3)" "$(cell_y 44)")" = "$NORMAL" ] && out="$out$c"
   done
   echo "$out"
 }

@@ -2,7 +2,7 @@
 // blocks, and the failures each of them can raise.
 #include "engine_fixture.h"
 
-#include "../../../cabinet/checksum.h"
+#include "checksum.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The LSB-first bit reader: the same bits whichever refill is used, zeros past
 // the end, and byte alignment that finds the first unread byte.
-#include "../../../cabinet/bitreader.h"
+#include "bitreader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The Huffman table builder on its own: every code of a valid set resolves to
 // its symbol, bad sets are refused, and tables never outgrow their area.
-#include "../../../cabinet/inflate_tables.h"
+#include "inflate_tables.h"
 
 #include <gtest/gtest.h>
 

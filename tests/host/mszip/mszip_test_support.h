@@ -2,8 +2,8 @@
 // a deflate bit writer for hand-made streams, and zlib as an independent encoder.
 #pragma once
 
-#include "../../../cabinet/decoder.h"
-#include "../../../cabinet/mszip.h"
+#include "decoder.h"
+#include "mszip.h"
 
 #include <zlib.h>
 

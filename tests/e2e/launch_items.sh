@@ -16,15 +16,6 @@ xdotool click 1
 wait_rec 1 1
 expect "a click on item 1 starts its target once" 1 "$(rec_count 1)"
 expect "with the target's folder as working directory" "$(winpath "$APP_DIR/tools/r1")" "$(rec_last 1)"
-# The started program took the activation: the inactive title bar, and the
-# hover look stays while the frame is inactive.
-expect_pixel "inactive title bar once a started program takes the activation" \
-  "$(art 20102 60 9)" $((FX + 160)) $((FY + 3 + 9))
-# Checked above the pointer, clear of the item's tooltip.
-expect "hover look kept while inactive" "$(art 20113 3 4)" "$(pixel "$(cell_x 0 3)" "$(cell_y 4)")"
-probe activate >/dev/null
-expect_pixel "active title bar again when the frame is brought forward" \
-  "$(art 20101 60 9)" $((FX + 160)) $((FY + 3 + 9))
 
 # A double click starts the item once: the second press arrives as a double
 # click, which the panel drops.
@@ -44,7 +35,9 @@ expect "key 9 in a group of five starts nothing and shows no box" "boxes=0" "$(p
 
 # Page Down: group 1 ("Web": Rec2 and a missing file).
 key Next
-click_at "$(cell_x 1 24)" "$(cell_y 24)"
+xdotool mousemove --sync "$(cell_x 1 24)" "$(cell_y 24)"
+expect_pixel "missing item under the pointer hovered" "$(art 20113 3 4)" "$(cell_x 1 3)" "$(cell_y 4)"
+xdotool click 1
 BOXES=""
 for i in $(seq 1 25); do
   BOXES=$(probe boxes)
@@ -55,8 +48,14 @@ expect "a missing target shows one warning box" "boxes=1" "$(echo "$BOXES" | tai
 expect "its title" "title: OrvelAVランチャー" "$(echo "$BOXES" | sed -n '/^title:/p')"
 EXPECTED_TEXT=$'text: 登録されたファイルが見つかりません.\n登録し直すか,対象のアプリケーションをインストールしてください.'
 expect "its text" "$EXPECTED_TEXT" "$(echo "$BOXES" | sed -n '/^text:/,/^boxes=/p' | sed '$d')"
+# The box has the activation: the inactive title bar, and the hover look
+# stays while the frame is inactive (checked above the pointer, clear of the
+# item's tooltip).
+expect_pixel "inactive title bar while the box is open" "$(art 20102 60 9)" $((FX + 160)) $((FY + 3 + 9))
+expect "hover look kept while inactive" "$(art 20113 3 4)" "$(pixel "$(cell_x 1 3)" "$(cell_y 4)")"
 probe dismiss >/dev/null
-sleep 1.5
+expect_pixel "active title bar again once the box is closed" "$(art 20101 60 9)" $((FX + 160)) $((FY + 3 + 9))
+sleep 1
 expect "no second box for the same click" "boxes=0" "$(probe boxes)"
 
 # Page Down on the last group comes back to group 0; Page Up on group 0 goes

@@ -125,6 +125,19 @@ inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t 
     }
 }
 
+// Resolves the next code through its primary table and, for a long code, the
+// linked sub-table; drops the code's bits and answers its entry.
+inline std::uint32_t nextEntry(LsbBitReader &r, const std::uint32_t *table, std::uint32_t mask)
+{
+    std::uint32_t entry = table[r.bits & mask];
+    if (entryIsLink(entry)) {
+        r.drop(entryBits(entry));
+        entry = table[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
+    }
+    r.drop(entryBits(entry));
+    return entry;
+}
+
 class Inflater {
 public:
     Inflater(const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out, std::uint32_t allowance,
@@ -290,12 +303,7 @@ private:
             // its extra bits (28).
             while (r.canRefillFast() && limit - pos >= kLongestMatch) {
                 r.refillFast();
-                std::uint32_t entry = litLen[r.bits & litLenMask];
-                if (entryIsLink(entry)) {
-                    r.drop(entryBits(entry));
-                    entry = litLen[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
-                }
-                r.drop(entryBits(entry));
+                std::uint32_t entry = nextEntry(r, litLen, litLenMask);
                 unsigned op = entryOp(entry);
                 if (op == kOpLiteral) {
                     out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
@@ -314,12 +322,7 @@ private:
                 }
                 const std::uint32_t length = entryValue(entry) + r.take(op);
 
-                entry = dist[r.bits & distMask];
-                if (entryIsLink(entry)) {
-                    r.drop(entryBits(entry));
-                    entry = dist[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
-                }
-                r.drop(entryBits(entry));
+                entry = nextEntry(r, dist, distMask);
                 op = entryOp(entry);
                 if (op >= kOpEndOfBlock) {
                     goto done;  // invalid distance code, or none in an empty set
@@ -340,12 +343,7 @@ private:
                 goto done;
             }
             r.refillSlow();
-            std::uint32_t entry = litLen[r.bits & litLenMask];
-            if (entryIsLink(entry)) {
-                r.drop(entryBits(entry));
-                entry = litLen[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
-            }
-            r.drop(entryBits(entry));
+            std::uint32_t entry = nextEntry(r, litLen, litLenMask);
             unsigned op = entryOp(entry);
             if (op == kOpLiteral) {
                 out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
@@ -356,12 +354,7 @@ private:
                 goto done;
             }
             std::uint32_t length = entryValue(entry) + r.take(op);
-            entry = dist[r.bits & distMask];
-            if (entryIsLink(entry)) {
-                r.drop(entryBits(entry));
-                entry = dist[entryValue(entry) + r.peek(entryOp(entry) - kOpLinkBase)];
-            }
-            r.drop(entryBits(entry));
+            entry = nextEntry(r, dist, distMask);
             op = entryOp(entry);
             if (op >= kOpEndOfBlock) {
                 goto done;

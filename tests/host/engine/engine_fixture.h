@@ -30,7 +30,7 @@ protected:
         io = nullptr;
     }
 
-    void addCabinet(const std::string &name, const CabSpec &spec) { fake.files["cabs/" + name] = buildCabinet(spec); }
+    void addCabinet(const std::string &name, const CabPlan &plan) { fake.files["cabs/" + name] = buildCabinet(plan); }
 
     std::int32_t extract(const char *name = "one.cab", bool withHook = false)
     {
@@ -43,16 +43,16 @@ protected:
 };
 
 // One stored folder holding the given files back to back.
-inline CabSpec storedCabinet(const std::vector<std::pair<std::string, Bytes>> &contents, std::uint32_t blockSize = 32768)
+inline CabPlan storedCabinet(const std::vector<std::pair<std::string, Bytes>> &contents, std::uint32_t blockSize = 32768)
 {
-    CabSpec spec;
+    CabPlan plan;
     Bytes stream;
     for (const auto &[name, bytes] : contents) {
-        spec.files.push_back(fileAt(name, static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(stream.size())));
+        plan.files.push_back(fileAt(name, static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(stream.size())));
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
-    spec.folders.push_back({0, storedBlocks(stream, blockSize), {}});
-    return spec;
+    plan.folders.push_back({0, storedBlocks(stream, blockSize), {}});
+    return plan;
 }
 
 inline Bytes text(const std::string &s)

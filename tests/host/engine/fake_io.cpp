@@ -186,7 +186,7 @@ std::vector<CabNotifyKind> kindsOf(const std::vector<Event> &events)
     return kinds;
 }
 
-Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
+Bytes buildCabinet(const CabPlan &plan, std::vector<std::size_t> *blockAt)
 {
     Bytes out{'M', 'S', 'C', 'F'};
     put32(out, 0);
@@ -194,30 +194,30 @@ Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
     put32(out, 0);
     put32(out, 0);  // file-list offset, patched below
     put32(out, 0);
-    put16(out, spec.version);
-    put16(out, spec.folderCountOverride != 0xFFFF ? spec.folderCountOverride
-                                                   : static_cast<std::uint16_t>(spec.folders.size()));
-    put16(out, static_cast<std::uint16_t>(spec.files.size()));
-    put16(out, static_cast<std::uint16_t>((spec.hasPrevious ? 1 : 0) | (spec.hasNext ? 2 : 0) |
-                                          (spec.reserveFlag ? 4 : 0)));
-    put16(out, spec.setId);
-    put16(out, spec.index);
-    if (spec.reserveFlag) {
-        put16(out, static_cast<std::uint16_t>(spec.cabinetReserve.size()));
-        out.push_back(spec.folderReserve);
-        out.push_back(spec.blockReserve);
-        out.insert(out.end(), spec.cabinetReserve.begin(), spec.cabinetReserve.end());
+    put16(out, plan.version);
+    put16(out, plan.folderCountOverride != 0xFFFF ? plan.folderCountOverride
+                                                   : static_cast<std::uint16_t>(plan.folders.size()));
+    put16(out, static_cast<std::uint16_t>(plan.files.size()));
+    put16(out, static_cast<std::uint16_t>((plan.hasPrevious ? 1 : 0) | (plan.hasNext ? 2 : 0) |
+                                          (plan.reserveFlag ? 4 : 0)));
+    put16(out, plan.setId);
+    put16(out, plan.index);
+    if (plan.reserveFlag) {
+        put16(out, static_cast<std::uint16_t>(plan.cabinetReserve.size()));
+        out.push_back(plan.folderReserve);
+        out.push_back(plan.blockReserve);
+        out.insert(out.end(), plan.cabinetReserve.begin(), plan.cabinetReserve.end());
     }
-    if (spec.hasPrevious) {
-        putName(out, spec.previousCabinet);
-        putName(out, spec.previousDisk);
+    if (plan.hasPrevious) {
+        putName(out, plan.previousCabinet);
+        putName(out, plan.previousDisk);
     }
-    if (spec.hasNext) {
-        putName(out, spec.nextCabinet);
-        putName(out, spec.nextDisk);
+    if (plan.hasNext) {
+        putName(out, plan.nextCabinet);
+        putName(out, plan.nextDisk);
     }
     std::vector<std::size_t> folderAt;
-    for (const FolderSpec &f : spec.folders) {
+    for (const FolderPlan &f : plan.folders) {
         folderAt.push_back(out.size());
         put32(out, 0);
         put16(out, static_cast<std::uint16_t>(f.blocks.size()));
@@ -225,7 +225,7 @@ Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
         out.insert(out.end(), f.reserve.begin(), f.reserve.end());
     }
     set32(out, 16, static_cast<std::uint32_t>(out.size()));
-    for (const FileSpec &f : spec.files) {
+    for (const FilePlan &f : plan.files) {
         put32(out, f.size);
         put32(out, f.offset);
         put16(out, f.folder);
@@ -234,9 +234,9 @@ Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
         put16(out, f.attributes);
         putName(out, f.name);
     }
-    for (std::size_t i = 0; i < spec.folders.size(); ++i) {
+    for (std::size_t i = 0; i < plan.folders.size(); ++i) {
         set32(out, folderAt[i], static_cast<std::uint32_t>(out.size()));
-        for (const BlockSpec &b : spec.folders[i].blocks) {
+        for (const BlockPlan &b : plan.folders[i].blocks) {
             Bytes header;
             put32(header, 0);
             put16(header, static_cast<std::uint16_t>(b.data.size()));
@@ -257,9 +257,9 @@ Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt)
     return out;
 }
 
-std::vector<BlockSpec> storedBlocks(const Bytes &stream, std::uint32_t blockSize)
+std::vector<BlockPlan> storedBlocks(const Bytes &stream, std::uint32_t blockSize)
 {
-    std::vector<BlockSpec> blocks;
+    std::vector<BlockPlan> blocks;
     for (std::size_t at = 0; at < stream.size(); at += blockSize) {
         std::size_t n = std::min<std::size_t>(blockSize, stream.size() - at);
         blocks.push_back({Bytes(stream.begin() + at, stream.begin() + at + n), static_cast<std::uint16_t>(n), true, {}});
@@ -267,9 +267,9 @@ std::vector<BlockSpec> storedBlocks(const Bytes &stream, std::uint32_t blockSize
     return blocks;
 }
 
-std::vector<BlockSpec> mszipBlocks(const Bytes &stream)
+std::vector<BlockPlan> mszipBlocks(const Bytes &stream)
 {
-    std::vector<BlockSpec> blocks;
+    std::vector<BlockPlan> blocks;
     z_stream z{};
     deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     for (std::size_t at = 0; at < stream.size(); at += 32768) {

@@ -17,20 +17,20 @@ using Bytes = std::vector<std::uint8_t>;
 
 // ---- Cabinet builder ---------------------------------------------------------
 
-struct BlockSpec {
+struct BlockPlan {
     Bytes data;                      // the bytes stored after the header
     std::uint16_t uncompressed = 0;  // 0 marks the first piece of a split block
     bool checksum = true;
     Bytes reserve;                   // per-block reserve bytes (size must match the cabinet's)
 };
 
-struct FolderSpec {
+struct FolderPlan {
     std::uint16_t type = 0;
-    std::vector<BlockSpec> blocks;
+    std::vector<BlockPlan> blocks;
     Bytes reserve;
 };
 
-struct FileSpec {
+struct FilePlan {
     std::string name;
     std::uint32_t size = 0;
     std::uint32_t offset = 0;
@@ -40,9 +40,9 @@ struct FileSpec {
     std::uint16_t attributes = 0x20;
 };
 
-inline FileSpec fileAt(std::string name, std::uint32_t size, std::uint32_t offset, std::uint16_t folder = 0)
+inline FilePlan fileAt(std::string name, std::uint32_t size, std::uint32_t offset, std::uint16_t folder = 0)
 {
-    FileSpec f;
+    FilePlan f;
     f.name = std::move(name);
     f.size = size;
     f.offset = offset;
@@ -50,7 +50,7 @@ inline FileSpec fileAt(std::string name, std::uint32_t size, std::uint32_t offse
     return f;
 }
 
-struct CabSpec {
+struct CabPlan {
     std::uint16_t version = 0x0103;
     std::uint16_t setId = 0x1234;
     std::uint16_t index = 0;
@@ -60,20 +60,20 @@ struct CabSpec {
     std::uint8_t blockReserve = 0;
     bool hasPrevious = false, hasNext = false;
     std::string previousCabinet, previousDisk, nextCabinet, nextDisk;
-    std::vector<FolderSpec> folders;
-    std::vector<FileSpec> files;
+    std::vector<FolderPlan> folders;
+    std::vector<FilePlan> files;
     std::uint16_t folderCountOverride = 0xFFFF;  // to state a count other than folders.size()
 };
 
 // blockAt, when given, receives the file position of every data block header in
 // folder order.
-Bytes buildCabinet(const CabSpec &spec, std::vector<std::size_t> *blockAt = nullptr);
+Bytes buildCabinet(const CabPlan &plan, std::vector<std::size_t> *blockAt = nullptr);
 
 // Stored blocks of at most 32768 bytes each.
-std::vector<BlockSpec> storedBlocks(const Bytes &stream, std::uint32_t blockSize = 32768);
+std::vector<BlockPlan> storedBlocks(const Bytes &stream, std::uint32_t blockSize = 32768);
 // MSZIP blocks: each 32768-byte piece deflated on its own with the pieces before
 // it as history, as the format asks.
-std::vector<BlockSpec> mszipBlocks(const Bytes &stream);
+std::vector<BlockPlan> mszipBlocks(const Bytes &stream);
 // Bytes that deflate poorly but repeat, so that back-references cross block ends.
 Bytes patternBytes(std::size_t size, std::uint32_t seed);
 

@@ -35,16 +35,16 @@ TEST_F(EngineTest, SplitBlockWhoseDecoderIsReplacedAcrossCabinetsFails)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        CabSpec one;
+        CabPlan one;
         one.hasNext = true;
         one.nextCabinet = "two.cab";
-        one.folders.push_back({0, {BlockSpec{slice(stream, 0, 1000), 0, true, {}}}, {}});
+        one.folders.push_back({0, {BlockPlan{slice(stream, 0, 1000), 0, true, {}}}, {}});
         one.files = {fileAt("all", 3000, 0, 0xFFFE)};
-        CabSpec two;
+        CabPlan two;
         two.index = 1;
-        two.folders.push_back({c.secondType, {BlockSpec{slice(stream, 1000, 3000), 3000, true, {}}}, {}});
+        two.folders.push_back({c.secondType, {BlockPlan{slice(stream, 1000, 3000), 3000, true, {}}}, {}});
         two.files = {fileAt("all", 3000, 0, 0xFFFD)};
-        CabSpec bad = two;
+        CabPlan bad = two;
         bad.folders[0].type = 0x0003;  // refused after the old decoder is gone
         addCabinet("one.cab", one);
         addCabinet("two.cab", two);

@@ -18,13 +18,13 @@ std::int32_t probeBytes(CabinetEngine *engine, const Bytes &bytes, CabinetSummar
 
 TEST_F(EngineTest, ProbeReportsTheHeaderFields)
 {
-    CabSpec spec = storedCabinet({{"a", text("abc")}, {"b", text("d")}});
-    spec.setId = 0xBEEF;
-    spec.index = 2;
-    spec.hasPrevious = spec.hasNext = spec.reserveFlag = true;
-    spec.previousCabinet = "p.cab";
-    spec.nextCabinet = "n.cab";
-    Bytes bytes = buildCabinet(spec);
+    CabPlan plan = storedCabinet({{"a", text("abc")}, {"b", text("d")}});
+    plan.setId = 0xBEEF;
+    plan.index = 2;
+    plan.hasPrevious = plan.hasNext = plan.reserveFlag = true;
+    plan.previousCabinet = "p.cab";
+    plan.nextCabinet = "n.cab";
+    Bytes bytes = buildCabinet(plan);
     CabinetSummary summary{};
     ASSERT_EQ(probeBytes(engine, bytes, &summary), 1);
     EXPECT_EQ(summary.totalSize, bytes.size());

@@ -6,12 +6,12 @@ using K = CabNotifyKind;
 
 namespace {
 
-CabSpec threeFiles()
+CabPlan threeFiles()
 {
-    CabSpec spec = storedCabinet({{"a.txt", text("alpha")}, {"b.bin", patternBytes(70000, 1)}, {"c.txt", text("gamma")}},
+    CabPlan plan = storedCabinet({{"a.txt", text("alpha")}, {"b.bin", patternBytes(70000, 1)}, {"c.txt", text("gamma")}},
                                  30000);
-    spec.files[2].attributes = 0x21 | 0x40;
-    return spec;
+    plan.files[2].attributes = 0x21 | 0x40;
+    return plan;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ TEST_F(EngineTest, SkippingEveryFileWritesAndDecodesNothing)
 // Answer -1 to each kind in turn: the call fails with Aborted and nothing stays open.
 TEST_F(EngineTest, MinusOneToAnyNotificationAborts)
 {
-    CabSpec first = storedCabinet({{"prev", text("")}, {"whole", text("w")}, {"span", patternBytes(40000, 2)}});
+    CabPlan first = storedCabinet({{"prev", text("")}, {"whole", text("w")}, {"span", patternBytes(40000, 2)}});
     first.files[0].folder = 0xFFFD;
     first.files[0].size = 10;
     first.files[2].folder = 0xFFFE;

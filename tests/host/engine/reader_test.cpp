@@ -71,17 +71,17 @@ TEST_F(EngineTest, BlockChecksumsAreVerifiedUnlessStoredAsZero)
 {
     // Blocks of 1 to 7 bytes give every tail length.
     Bytes stream = patternBytes(28, 3);
-    CabSpec spec = storedCabinet({{"f", stream}});
-    spec.reserveFlag = true;
-    spec.blockReserve = 2;
-    spec.folders[0].blocks.clear();
+    CabPlan plan = storedCabinet({{"f", stream}});
+    plan.reserveFlag = true;
+    plan.blockReserve = 2;
+    plan.folders[0].blocks.clear();
     for (std::size_t at = 0, n = 1; at < stream.size(); at += n, ++n) {
-        spec.folders[0].blocks.push_back(
+        plan.folders[0].blocks.push_back(
             {Bytes(stream.begin() + at, stream.begin() + at + n), static_cast<std::uint16_t>(n), true, {0xA5, 0x5A}});
     }
-    spec.folders[0].blocks[2].checksum = false;
+    plan.folders[0].blocks[2].checksum = false;
     std::vector<std::size_t> blockAt;
-    Bytes good = buildCabinet(spec, &blockAt);
+    Bytes good = buildCabinet(plan, &blockAt);
     fake.files["cabs/one.cab"] = good;
     ASSERT_EQ(extract(), 1);
     EXPECT_EQ(fake.outputs["f"], stream);
@@ -106,15 +106,15 @@ TEST_F(EngineTest, BlockChecksumsAreVerifiedUnlessStoredAsZero)
 
 TEST_F(EngineTest, ReserveHookSeesEveryReserveAndMayEditBlockData)
 {
-    CabSpec spec = storedCabinet({{"f", text("hello world")}});
-    spec.reserveFlag = true;
-    spec.index = 3;
-    spec.cabinetReserve = text("CABRES");
-    spec.folderReserve = 3;
-    spec.blockReserve = 2;
-    spec.folders[0].reserve = {1, 2, 3};
-    spec.folders[0].blocks[0].reserve = {7, 8};
-    addCabinet("one.cab", spec);
+    CabPlan plan = storedCabinet({{"f", text("hello world")}});
+    plan.reserveFlag = true;
+    plan.index = 3;
+    plan.cabinetReserve = text("CABRES");
+    plan.folderReserve = 3;
+    plan.blockReserve = 2;
+    plan.folders[0].reserve = {1, 2, 3};
+    plan.folders[0].blocks[0].reserve = {7, 8};
+    addCabinet("one.cab", plan);
     std::vector<HookCall> calls;
     hookCalls = &calls;
     fake.hookOverride = [](CabHookRecord *r) {
@@ -149,9 +149,9 @@ TEST_F(EngineTest, ReserveHookSeesEveryReserveAndMayEditBlockData)
 
 TEST_F(EngineTest, ReserveFlagWithZeroSizesReadsLikeNoReserves)
 {
-    CabSpec spec = storedCabinet({{"f", text("plain")}});
-    spec.reserveFlag = true;
-    addCabinet("one.cab", spec);
+    CabPlan plan = storedCabinet({{"f", text("plain")}});
+    plan.reserveFlag = true;
+    addCabinet("one.cab", plan);
     std::vector<HookCall> calls;
     hookCalls = &calls;
     ASSERT_EQ(CabinetEngine::extract(engine, "one.cab", "cabs/", 0, notify, recordingHook, kUser), 1);
@@ -174,9 +174,9 @@ TEST_F(EngineTest, NamesHoldAtMost255Characters)
 
     // A name cut off by the end of the file: the bytes after it in the engine's
     // buffer are an earlier name's and must not be taken for this one's.
-    CabSpec spec = storedCabinet({{"x", {}}});
-    spec.folders[0].blocks.clear();
-    Bytes cut = buildCabinet(spec);
+    CabPlan plan = storedCabinet({{"x", {}}});
+    plan.folders[0].blocks.clear();
+    Bytes cut = buildCabinet(plan);
     cut.pop_back();
     fake.files["cabs/one.cab"] = cut;
     error = {};
@@ -188,12 +188,12 @@ TEST_F(EngineTest, NamesHoldAtMost255Characters)
 TEST_F(EngineTest, FilesOutOfFolderOrderStillGetTheirBytes)
 {
     Bytes a = patternBytes(50000, 4), b = patternBytes(30000, 5), c = patternBytes(20, 6);
-    CabSpec spec = storedCabinet({{"a", a}, {"b", b}}, 20000);
-    spec.folders.push_back({0, storedBlocks(c), {}});
-    spec.files.push_back(fileAt("c", 20, 0, 1));
-    std::reverse(spec.files.begin(), spec.files.end());  // c (other folder), b, a
-    std::swap(spec.files[0], spec.files[1]);             // b, c, a
-    addCabinet("one.cab", spec);
+    CabPlan plan = storedCabinet({{"a", a}, {"b", b}}, 20000);
+    plan.folders.push_back({0, storedBlocks(c), {}});
+    plan.files.push_back(fileAt("c", 20, 0, 1));
+    std::reverse(plan.files.begin(), plan.files.end());  // c (other folder), b, a
+    std::swap(plan.files[0], plan.files[1]);             // b, c, a
+    addCabinet("one.cab", plan);
     ASSERT_EQ(extract(), 1);
     EXPECT_EQ(fake.outputs["a"], a);
     EXPECT_EQ(fake.outputs["b"], b);
@@ -204,10 +204,10 @@ TEST_F(EngineTest, BlocksAreReadOnlyAsFarAsTheFilesNeed)
 {
     // Two small files in the first block and one in the third of four.
     Bytes stream = patternBytes(4 * 1000, 7);
-    CabSpec spec;
-    spec.folders.push_back({0, storedBlocks(stream, 1000), {}});
-    spec.files = {fileAt("a", 10, 0), fileAt("b", 10, 10), fileAt("c", 5, 2500)};
-    addCabinet("one.cab", spec);
+    CabPlan plan;
+    plan.folders.push_back({0, storedBlocks(stream, 1000), {}});
+    plan.files = {fileAt("a", 10, 0), fileAt("b", 10, 10), fileAt("c", 5, 2500)};
+    addCabinet("one.cab", plan);
     int blocks = 0;
     fake.hookOverride = [&](CabHookRecord *r) {
         blocks += r->kind == CabHookKind::DataBlock ? 1 : 0;
@@ -222,11 +222,11 @@ TEST_F(EngineTest, BlocksAreReadOnlyAsFarAsTheFilesNeed)
 TEST_F(EngineTest, MszipFolderDecodesAcrossBlocks)
 {
     Bytes stream = patternBytes(3 * 32768 - 700, 8);
-    CabSpec spec;
-    spec.folders.push_back({1, mszipBlocks(stream), {}});
-    spec.files = {fileAt("tail", 40000, static_cast<std::uint32_t>(stream.size() - 40000)), fileAt("head", 100, 0),
+    CabPlan plan;
+    plan.folders.push_back({1, mszipBlocks(stream), {}});
+    plan.files = {fileAt("tail", 40000, static_cast<std::uint32_t>(stream.size() - 40000)), fileAt("head", 100, 0),
                   fileAt("all", static_cast<std::uint32_t>(stream.size()), 0)};
-    addCabinet("one.cab", spec);
+    addCabinet("one.cab", plan);
     ASSERT_EQ(extract(), 1);
     EXPECT_EQ(fake.outputs["tail"], Bytes(stream.end() - 40000, stream.end()));
     EXPECT_EQ(fake.outputs["head"], Bytes(stream.begin(), stream.begin() + 100));
@@ -237,44 +237,44 @@ TEST_F(EngineTest, MszipFolderDecodesAcrossBlocks)
 TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
 {
     auto cabinet = [](auto edit) {
-        CabSpec spec = storedCabinet({{"f", patternBytes(100, 9)}});
-        edit(spec);
-        return spec;
+        CabPlan plan = storedCabinet({{"f", patternBytes(100, 9)}});
+        edit(plan);
+        return plan;
     };
     struct Case {
         const char *name;
-        CabSpec spec;
+        CabPlan plan;
         CabErrorCode code;
     };
     std::vector<Case> cases = {
-        {"folder index past the table", cabinet([](CabSpec &s) { s.files[0].folder = 1; }),
+        {"folder index past the table", cabinet([](CabPlan &s) { s.files[0].folder = 1; }),
          CabErrorCode::CabinetDamaged},
-        {"continuing file with no folders", cabinet([](CabSpec &s) { s.files[0].folder = 0xFFFE; s.folderCountOverride = 0; }),
+        {"continuing file with no folders", cabinet([](CabPlan &s) { s.files[0].folder = 0xFFFE; s.folderCountOverride = 0; }),
          CabErrorCode::CabinetDamaged},
-        {"offset plus size past 32 bits", cabinet([](CabSpec &s) { s.files[0].offset = 0xFFFFFFF0u; s.files[0].size = 0x20; }),
+        {"offset plus size past 32 bits", cabinet([](CabPlan &s) { s.files[0].offset = 0xFFFFFFF0u; s.files[0].size = 0x20; }),
          CabErrorCode::CabinetDamaged},
-        {"data runs out, no next cabinet", cabinet([](CabSpec &s) { s.files[0].size = 101; }),
+        {"data runs out, no next cabinet", cabinet([](CabPlan &s) { s.files[0].size = 101; }),
          CabErrorCode::CabinetDamaged},
         {"block larger than the buffer",
-         cabinet([](CabSpec &s) { s.folders[0].blocks = {{Bytes(32769, 1), 32768, true, {}}}; s.files[0].size = 10; }),
+         cabinet([](CabPlan &s) { s.folders[0].blocks = {{Bytes(32769, 1), 32768, true, {}}}; s.files[0].size = 10; }),
          CabErrorCode::CabinetDamaged},
-        {"stored sizes differ", cabinet([](CabSpec &s) { s.folders[0].blocks[0].uncompressed = 99; }),
+        {"stored sizes differ", cabinet([](CabPlan &s) { s.folders[0].blocks[0].uncompressed = 99; }),
          CabErrorCode::DecodeFailed},
         {"block claims more than 32768 bytes",
-         cabinet([](CabSpec &s) { s.folders[0].type = 1; s.folders[0].blocks[0].uncompressed = 40000; }),
+         cabinet([](CabPlan &s) { s.folders[0].type = 1; s.folders[0].blocks[0].uncompressed = 40000; }),
          CabErrorCode::DecodeFailed},
-        {"MSZIP block without its signature", cabinet([](CabSpec &s) { s.folders[0].type = 1; }),
+        {"MSZIP block without its signature", cabinet([](CabPlan &s) { s.folders[0].type = 1; }),
          CabErrorCode::DecodeFailed},
-        {"Quantum folder", cabinet([](CabSpec &s) { s.folders[0].type = 0x0F02; }), CabErrorCode::DecodeFailed},
-        {"LZX folder", cabinet([](CabSpec &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
+        {"Quantum folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x0F02; }), CabErrorCode::DecodeFailed},
+        {"LZX folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
     };
     for (std::uint16_t method = 4; method <= 15; ++method) {
-        cases.push_back({"method 4..15", cabinet([method](CabSpec &s) { s.folders[0].type = method; }),
+        cases.push_back({"method 4..15", cabinet([method](CabPlan &s) { s.folders[0].type = method; }),
                          CabErrorCode::UnsupportedCompression});
     }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        addCabinet("one.cab", c.spec);
+        addCabinet("one.cab", c.plan);
         error = {};
         EXPECT_EQ(extract(), 0);
         EXPECT_EQ(error.code, c.code);
@@ -287,8 +287,8 @@ TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
 
 TEST_F(EngineTest, TruncatedCabinetIsDamagedWhereverItEnds)
 {
-    CabSpec spec = storedCabinet({{"a", patternBytes(3000, 10)}, {"b", text("bee")}}, 1000);
-    Bytes whole = buildCabinet(spec);
+    CabPlan plan = storedCabinet({{"a", patternBytes(3000, 10)}, {"b", text("bee")}}, 1000);
+    Bytes whole = buildCabinet(plan);
     for (std::size_t size = 37; size < whole.size(); size += 7) {
         fake.files["cabs/one.cab"] = Bytes(whole.begin(), whole.begin() + size);
         error = {};
@@ -301,12 +301,12 @@ TEST_F(EngineTest, TruncatedCabinetIsDamagedWhereverItEnds)
 // Failing each allocation in turn: OutOfMemory, nothing leaked, then success.
 TEST_F(EngineTest, EveryFailedAllocationIsOutOfMemory)
 {
-    CabSpec spec = storedCabinet({{"s", text("stored")}});
-    spec.reserveFlag = true;
-    spec.cabinetReserve = text("R");
-    spec.folders.push_back({1, mszipBlocks(patternBytes(40000, 11)), {}});
-    spec.files.push_back(fileAt("m", 40000, 0, 1));
-    addCabinet("one.cab", spec);
+    CabPlan plan = storedCabinet({{"s", text("stored")}});
+    plan.reserveFlag = true;
+    plan.cabinetReserve = text("R");
+    plan.folders.push_back({1, mszipBlocks(patternBytes(40000, 11)), {}});
+    plan.files.push_back(fileAt("m", 40000, 0, 1));
+    addCabinet("one.cab", plan);
     CabinetEngine::destroy(engine);
     engine = nullptr;
     for (int n = 2;; ++n) {
@@ -333,24 +333,24 @@ TEST_F(EngineTest, EveryFailedAllocationIsOutOfMemory)
 // buffer (the sanitizer build watches), hangs, or leaves a handle or block behind.
 TEST_F(EngineTest, ArbitraryByteDamageFailsCleanly)
 {
-    CabSpec spec = storedCabinet({{"s", patternBytes(3000, 30)}}, 1000);
-    spec.reserveFlag = true;
-    spec.cabinetReserve = text("RR");
-    spec.folderReserve = 1;
-    spec.blockReserve = 1;
-    spec.folders[0].reserve = {9};
-    for (BlockSpec &b : spec.folders[0].blocks) {
+    CabPlan plan = storedCabinet({{"s", patternBytes(3000, 30)}}, 1000);
+    plan.reserveFlag = true;
+    plan.cabinetReserve = text("RR");
+    plan.folderReserve = 1;
+    plan.blockReserve = 1;
+    plan.folders[0].reserve = {9};
+    for (BlockPlan &b : plan.folders[0].blocks) {
         b.reserve = {7};
     }
-    spec.folders.push_back({1, mszipBlocks(patternBytes(33000, 31)), {9}});
-    for (BlockSpec &b : spec.folders[1].blocks) {
+    plan.folders.push_back({1, mszipBlocks(patternBytes(33000, 31)), {9}});
+    for (BlockPlan &b : plan.folders[1].blocks) {
         b.reserve = {7};
     }
-    spec.files.push_back(fileAt("m", 33000, 0, 1));
-    spec.files.push_back(fileAt("back", 500, 100, 0));
-    spec.hasNext = true;
-    spec.nextCabinet = "one.cab";  // a damaged folder may ask for more data: offer the same file again
-    const Bytes good = buildCabinet(spec);
+    plan.files.push_back(fileAt("m", 33000, 0, 1));
+    plan.files.push_back(fileAt("back", 500, 100, 0));
+    plan.hasNext = true;
+    plan.nextCabinet = "one.cab";  // a damaged folder may ask for more data: offer the same file again
+    const Bytes good = buildCabinet(plan);
     fake.notifyOverride = [](CabNotifyKind kind, CabNotifyRecord *r) {
         return kind == K::NeedCabinet && r->error != CabErrorCode::None ? -1 : -2;
     };

@@ -17,27 +17,27 @@ Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
 
 // "a" and the start of "big" in the first cabinet; the rest of "big" and all of
 // "c" in the second. The second cabinet's folder starts its own offsets.
-CabSpec firstOfSet()
+CabPlan firstOfSet()
 {
-    CabSpec spec;
-    spec.hasNext = true;
-    spec.nextCabinet = "two.cab";
-    spec.nextDisk = "disk 2";
-    spec.folders.push_back({0, storedBlocks(slice(kStream, 0, 40000), 20000), {}});
-    spec.files = {fileAt("a", 1000, 0), fileAt("big", 55000, 1000, 0xFFFE)};
-    return spec;
+    CabPlan plan;
+    plan.hasNext = true;
+    plan.nextCabinet = "two.cab";
+    plan.nextDisk = "disk 2";
+    plan.folders.push_back({0, storedBlocks(slice(kStream, 0, 40000), 20000), {}});
+    plan.files = {fileAt("a", 1000, 0), fileAt("big", 55000, 1000, 0xFFFE)};
+    return plan;
 }
 
-CabSpec secondOfSet()
+CabPlan secondOfSet()
 {
-    CabSpec spec;
-    spec.index = 1;
-    spec.hasPrevious = true;
-    spec.previousCabinet = "one.cab";
-    spec.previousDisk = "disk 1";
-    spec.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
-    spec.files = {fileAt("big", 55000, 1000, 0xFFFD), fileAt("c", 4000, 16000)};
-    return spec;
+    CabPlan plan;
+    plan.index = 1;
+    plan.hasPrevious = true;
+    plan.previousCabinet = "one.cab";
+    plan.previousDisk = "disk 1";
+    plan.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
+    plan.files = {fileAt("big", 55000, 1000, 0xFFFD), fileAt("c", 4000, 16000)};
+    return plan;
 }
 
 std::vector<std::string> startedFiles(const std::vector<Event> &events)
@@ -111,18 +111,18 @@ TEST_F(EngineTest, ZeroAndOtherAnswersGoOnAlike)
 TEST_F(EngineTest, SplitBlockIsJoinedAcrossCabinets)
 {
     Bytes stream = patternBytes(2 * 32768 + 5000, 21);
-    std::vector<BlockSpec> blocks = mszipBlocks(stream);
+    std::vector<BlockPlan> blocks = mszipBlocks(stream);
     ASSERT_EQ(blocks.size(), 3u);
     std::size_t half = blocks[1].data.size() / 2;
-    BlockSpec firstPiece{slice(blocks[1].data, 0, half), 0, true, {}};
-    BlockSpec secondPiece{slice(blocks[1].data, half, blocks[1].data.size()), 32768, true, {}};
+    BlockPlan firstPiece{slice(blocks[1].data, 0, half), 0, true, {}};
+    BlockPlan secondPiece{slice(blocks[1].data, half, blocks[1].data.size()), 32768, true, {}};
 
-    CabSpec one;
+    CabPlan one;
     one.hasNext = true;
     one.nextCabinet = "two.cab";
     one.folders.push_back({1, {blocks[0], firstPiece}, {}});
     one.files = {fileAt("all", static_cast<std::uint32_t>(stream.size()), 0, 0xFFFE)};
-    CabSpec two;
+    CabPlan two;
     two.index = 1;
     two.folders.push_back({1, {secondPiece, blocks[2]}, {}});
     two.files = {fileAt("all", static_cast<std::uint32_t>(stream.size()), 0, 0xFFFD)};
@@ -155,12 +155,12 @@ TEST_F(EngineTest, SplitBlockIsJoinedAcrossCabinets)
 
 TEST_F(EngineTest, SkippedContinuingFilesAreSteppedOverInTheNextCabinet)
 {
-    CabSpec one;
+    CabPlan one;
     one.hasNext = true;
     one.nextCabinet = "two.cab";
     one.folders.push_back({0, storedBlocks(slice(kStream, 0, 40000)), {}});
     one.files = {fileAt("s", 20000, 30000, 0xFFFE), fileAt("t", 15000, 35000, 0xFFFE)};
-    CabSpec two;
+    CabPlan two;
     two.index = 1;
     two.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
     two.files = {fileAt("s", 20000, 30000, 0xFFFD), fileAt("t", 15000, 35000, 0xFFFD), fileAt("u", 10, 10000)};
@@ -179,11 +179,11 @@ TEST_F(EngineTest, SkippedContinuingFilesAreSteppedOverInTheNextCabinet)
 TEST_F(EngineTest, NeedCabinetRepeatsWithTheFailureUntilTheCallerGivesUp)
 {
     auto second = [](auto edit) {
-        CabSpec spec = secondOfSet();
-        edit(spec);
-        return buildCabinet(spec);
+        CabPlan plan = secondOfSet();
+        edit(plan);
+        return buildCabinet(plan);
     };
-    Bytes notCabinet = second([](CabSpec &) {});
+    Bytes notCabinet = second([](CabPlan &) {});
     notCabinet[0] = 'X';
     struct Case {
         const char *name;
@@ -193,11 +193,11 @@ TEST_F(EngineTest, NeedCabinetRepeatsWithTheFailureUntilTheCallerGivesUp)
     } cases[] = {
         {"missing", false, {}, CabErrorCode::CabinetOpenFailed},
         {"not a cabinet", true, notCabinet, CabErrorCode::NotCabinetFile},
-        {"other set", true, second([](CabSpec &s) { s.setId = 0x4321; }), CabErrorCode::CabinetMismatch},
-        {"wrong index", true, second([](CabSpec &s) { s.index = 2; }), CabErrorCode::CabinetMismatch},
-        {"other folder reserve", true, second([](CabSpec &s) { s.reserveFlag = true; s.folderReserve = 4; s.folders[0].reserve = Bytes(4); }),
+        {"other set", true, second([](CabPlan &s) { s.setId = 0x4321; }), CabErrorCode::CabinetMismatch},
+        {"wrong index", true, second([](CabPlan &s) { s.index = 2; }), CabErrorCode::CabinetMismatch},
+        {"other folder reserve", true, second([](CabPlan &s) { s.reserveFlag = true; s.folderReserve = 4; s.folders[0].reserve = Bytes(4); }),
          CabErrorCode::ReserveMismatch},
-        {"unsupported folder", true, second([](CabSpec &s) { s.folders[0].type = 9; }),
+        {"unsupported folder", true, second([](CabPlan &s) { s.folders[0].type = 9; }),
          CabErrorCode::UnsupportedCompression},
     };
     addCabinet("one.cab", firstOfSet());
@@ -251,12 +251,12 @@ TEST_F(EngineTest, FailedCloseWhileSwitchingIsDamage)
 // Reserve sizes learned from the first cabinet bind every later one.
 TEST_F(EngineTest, LaterCabinetWithOtherReserveSizesIsRefused)
 {
-    CabSpec plain = storedCabinet({{"f", text("x")}});
-    CabSpec folderReserve = plain;
+    CabPlan plain = storedCabinet({{"f", text("x")}});
+    CabPlan folderReserve = plain;
     folderReserve.reserveFlag = true;
     folderReserve.folderReserve = 2;
     folderReserve.folders[0].reserve = Bytes(2);
-    CabSpec cabinetReserve = plain;
+    CabPlan cabinetReserve = plain;
     cabinetReserve.reserveFlag = true;
     cabinetReserve.cabinetReserve = Bytes(8);
     addCabinet("plain.cab", plain);

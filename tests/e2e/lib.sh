@@ -72,17 +72,9 @@ setup_app() {
   for i in 1 2 3 4 5; do
     mkdir -p "$APP_DIR/tools/r$i"
     cp "$TOOLS_DIR/cwd_recorder.exe" "$APP_DIR/tools/r$i/cwd_recorder.exe"
-    as_gui_program "$APP_DIR/tools/r$i/cwd_recorder.exe"
   done
 }
 
-# as_gui_program EXE: marks a console program as a GUI program (PE subsystem
-# 2), so that starting it opens no console window over the launcher.
-as_gui_program() {
-  local pe
-  pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  printf '\002' | dd of="$1" bs=1 seek=$((pe + 92)) conv=notrunc status=none
-}
 
 # write_ini < TEXT: the catalogue, in the system's code page with CRLF lines.
 write_ini() {

@@ -1,5 +1,7 @@
 #include "fake_io.h"
 
+#include "support/zlib_blocks.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -270,26 +272,12 @@ std::vector<BlockPlan> storedBlocks(const Bytes &stream, std::uint32_t blockSize
 std::vector<BlockPlan> mszipBlocks(const Bytes &stream)
 {
     std::vector<BlockPlan> blocks;
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    for (std::size_t at = 0; at < stream.size(); at += 32768) {
-        std::size_t n = std::min<std::size_t>(32768, stream.size() - at);
-        deflateReset(&z);
-        if (at != 0) {
-            deflateSetDictionary(&z, stream.data() + at - 32768, 32768);
-        }
-        Bytes out(2 + deflateBound(&z, static_cast<uLong>(n)) + 16);
-        out[0] = 'C';
-        out[1] = 'K';
-        z.next_in = const_cast<Bytef *>(stream.data() + at);
-        z.avail_in = static_cast<uInt>(n);
-        z.next_out = out.data() + 2;
-        z.avail_out = static_cast<uInt>(out.size() - 2);
-        deflate(&z, Z_FINISH);
-        out.resize(out.size() - z.avail_out);
-        blocks.push_back({out, static_cast<std::uint16_t>(n), true, {}});
+    std::size_t at = 0;
+    for (Bytes &block : testsupport::zlibMszipBlocks(stream, 9, Z_DEFAULT_STRATEGY)) {
+        const std::size_t n = std::min<std::size_t>(32768, stream.size() - at);
+        blocks.push_back({std::move(block), static_cast<std::uint16_t>(n), true, {}});
+        at += n;
     }
-    deflateEnd(&z);
     return blocks;
 }
 

@@ -4,6 +4,7 @@
 
 #include "decoder.h"
 #include "mszip.h"
+#include "support/zlib_blocks.h"
 
 #include <zlib.h>
 
@@ -246,28 +247,7 @@ inline Bytes makeCorpus(Corpus kind, std::size_t size, std::uint32_t seed)
 // 32768-byte piece is its own deflate stream, primed with the previous piece.
 inline std::vector<Bytes> compressFolder(const Bytes &data, int level, int strategy)
 {
-    std::vector<Bytes> blocks;
-    for (std::size_t offset = 0; offset < data.size(); offset += kMszipWindowSize) {
-        const std::size_t length = std::min<std::size_t>(kMszipWindowSize, data.size() - offset);
-        z_stream stream{};
-        deflateInit2(&stream, level, Z_DEFLATED, -15, 9, strategy);
-        if (offset != 0) {
-            deflateSetDictionary(&stream, data.data() + offset - kMszipWindowSize, kMszipWindowSize);
-        }
-        // deflateBound can fall short for tiny stored inputs; leave slack.
-        Bytes block(2 + deflateBound(&stream, static_cast<uLong>(length)) + 64);
-        block[0] = 'C';
-        block[1] = 'K';
-        stream.next_in = const_cast<Bytef *>(data.data() + offset);
-        stream.avail_in = static_cast<uInt>(length);
-        stream.next_out = block.data() + 2;
-        stream.avail_out = static_cast<uInt>(block.size() - 2);
-        deflate(&stream, Z_FINISH);
-        block.resize(2 + stream.total_out);
-        deflateEnd(&stream);
-        blocks.push_back(std::move(block));
-    }
-    return blocks;
+    return testsupport::zlibMszipBlocks(data, level, strategy);
 }
 
 }  // namespace mszip_test

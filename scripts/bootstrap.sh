@@ -42,6 +42,20 @@ elif [ -n "${need_update:-}" ]; then
   apt-get update -qq
 fi
 
+# Some kernels run no 32-bit user code at all, so 32-bit Wine cannot start;
+# there the Windows tests run as a 64-bit build under 64-bit Wine.
+if [ "$(bash "$(dirname "$0")/wine-arch")" = win64 ]; then
+  extra=()
+  for p in wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || extra+=("$p")
+  done
+  if [ ${#extra[@]} -gt 0 ]; then
+    echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests: ${extra[*]}"
+    apt-get install -y -qq "${extra[@]}" >/dev/null
+  fi
+fi
+
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   echo "bootstrap: generating the ja_JP.UTF-8 locale"
   sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen

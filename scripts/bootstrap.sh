@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Installs, idempotently, every Debian package the build and the tests need.
+# Installs, idempotently, every Debian package the build and the tests need;
+# with --fuzz, also clang and its libFuzzer for the fuzz preset.
 # Prints what it installs; does nothing when everything is there.
 set -eu
+
+fuzz=0
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) fuzz=1 ;;
+    *) echo "usage: bootstrap.sh [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "bootstrap: must run as root (it installs Debian packages with apt-get)" >&2
@@ -19,6 +28,9 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
 )
+if [ "$fuzz" -eq 1 ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

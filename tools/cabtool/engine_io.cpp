@@ -1,5 +1,6 @@
 #include "engine_io.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,7 @@ namespace {
 constexpr int kMaxHandles = 32;
 constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
+int g_lastOpenFailure = 0;
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -47,11 +49,13 @@ std::int32_t openFile(const char *path, std::int32_t flags, std::int32_t)
         stream = std::fopen(path, "rb");
     }
     if (stream == nullptr) {
+        g_lastOpenFailure = errno;
         return -1;
     }
     const std::int32_t handle = adoptStream(stream);
     if (handle == -1) {
         std::fclose(stream);
+        g_lastOpenFailure = EMFILE;
     }
     return handle;
 }
@@ -115,6 +119,11 @@ std::int32_t closeHandle(std::int32_t handle)
     }
     g_streams[handle - kFirstHandle] = nullptr;
     return std::fclose(stream) == 0 ? 0 : -1;
+}
+
+int lastOpenFailure()
+{
+    return g_lastOpenFailure;
 }
 
 int openHandleCount()

@@ -20,6 +20,8 @@ CabinetEngine *createEngine(CabError *error);
 std::int32_t adoptStream(std::FILE *stream);
 // Closes a handle from the table (0 on success).
 std::int32_t closeHandle(std::int32_t handle);
+// The system's error number of the last open that failed.
+int lastOpenFailure();
 // How many handles are open (cabinet handles are closed by the engine).
 int openHandleCount();
 

@@ -28,6 +28,7 @@ const char kHelp[] =
     "      output is a set of cabinets: OUT.cab, OUT2.cab, OUT3.cab and so on,\n"
     "      the number placed before the extension.\n"
     "\n"
+    "--verbose after any command adds the engine's error name to each failure.\n"
     "Exit status: 0 success, 1 a failure of the input or the output, 2 a usage error.\n";
 
 }  // namespace
@@ -43,11 +44,17 @@ int main(int argc, char **argv)
         std::fputs(kHelp, stdout);
         return cabtool::kExitOk;
     }
-    cabtool::Args args(argv + 2, argv + argc);
-    for (const std::string &arg : args) {
+    cabtool::Args args;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
         if (arg == "--help") {
             std::fputs(kHelp, stdout);
             return cabtool::kExitOk;
+        }
+        if (arg == "--verbose") {
+            cabtool::setVerbose(true);
+        } else {
+            args.push_back(arg);
         }
     }
     if (command == "list") {

@@ -63,6 +63,25 @@ TEST(SplitPath, FollowsTheRuntimeRules)
     }
 }
 
+// A 0x5C after a lead byte at either end of either lead range is a trail byte;
+// after the bytes just outside the ranges it is a separator.
+TEST(SplitPath, TrailByteAfterEveryEdgeOfTheLeadRanges)
+{
+    const unsigned char leads[] = {0x81, 0x9F, 0xE0, 0xFC};
+    const unsigned char others[] = {0x80, 0xA0, 0xDF, 0xFD};
+    for (int i = 0; i < 4; ++i) {
+        const std::string lead(1, static_cast<char>(leads[i]));
+        const std::string other(1, static_cast<char>(others[i]));
+        PathParts parts;
+        SplitPath(("C:\\x\\" + lead + "\\.exe").c_str(), parts);
+        EXPECT_STREQ(parts.dir, "\\x\\") << "lead " << int(leads[i]);
+        EXPECT_STREQ(parts.name, (lead + "\\").c_str()) << "lead " << int(leads[i]);
+        SplitPath(("C:\\x\\" + other + "\\.exe").c_str(), parts);
+        EXPECT_STREQ(parts.dir, ("\\x\\" + other + "\\").c_str()) << "byte " << int(others[i]);
+        EXPECT_STREQ(parts.name, "") << "byte " << int(others[i]);
+    }
+}
+
 TEST(IconLocation, SplitsFileAndIndex)
 {
     struct Case {

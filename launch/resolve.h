@@ -21,6 +21,11 @@ struct PathParts {
 };
 void SplitPath(const char* path, PathParts& parts);
 
+// The folder of a program, with its trailing backslash, from the program's
+// full path: drive and directory as SplitPath finds them, or a single
+// backslash when the path has no directory.
+void ProgramFolderOf(const char* modulePath, char (&folder)[kTextSize]);
+
 // A DefaultIcon value split into its file name and icon index: "file,index",
 // blanks before the file skipped, a quoted file name taken up to its closing
 // quote, index read the way atol reads it (0 when there is no comma).

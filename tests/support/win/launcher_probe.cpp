@@ -3,7 +3,9 @@
 //   launcher_probe frame     prints "x y width height" of the frame window,
 //                            then "client=WIDTH HEIGHT", "switch=0|1"
 //                            (group-switch button visible), "limit=X Y" (the
-//                            work-area size that the position is kept in),
+//                            work-area size that the window metrics give),
+//                            "workarea=LEFT TOP RIGHT BOTTOM" (the one the
+//                            system reports),
 //                            "iconic=0|1" and "foreground=0|1"
 //   launcher_probe boxes     prints each message box of the launcher's process
 //                            as two UTF-8 blocks: "title: ..." and "text: ..."
@@ -88,6 +90,9 @@ int main(int argc, char** argv)
         std::printf("client=%ld %ld\n", client.right, client.bottom);
         std::printf("limit=%d %d\n", GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME),
                     GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME));
+        RECT area = {};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        std::printf("workarea=%ld %ld %ld %ld\n", area.left, area.top, area.right, area.bottom);
         std::printf("switch=%d\n", groupSwitch && IsWindowVisible(groupSwitch) ? 1 : 0);
         std::printf("iconic=%d\n", IsIconic(frame) ? 1 : 0);
         std::printf("foreground=%d\n", GetForegroundWindow() == frame ? 1 : 0);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -85,7 +86,7 @@ HICON GetSchemeIcon(const char* text)
     return large;
 }
 
-bool ResolveTargetPath(char* buffer, HWND owner)
+bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
 {
     if (Exists(buffer))
         return true;
@@ -112,7 +113,9 @@ bool ResolveTargetPath(char* buffer, HWND owner)
     if (fileNameFits && lstrcmpiA(parts.ext, ".lnk") == 0) {
         char shortcut[kTextSize];
         CopyPath(shortcut, fileName);
-        if (FindShortcutInStartMenus(shortcut, owner)) {
+        const bool found = shortcuts != nullptr ? shortcuts->Find(shortcut, owner)
+                                                : FindShortcutInStartMenus(shortcut, owner);
+        if (found) {
             CopyPath(buffer, shortcut);
             return true;
         }
@@ -135,4 +138,38 @@ bool ResolveTargetPath(char* buffer, HWND owner)
         return true;
     }
     return false;
+}
+
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath)
+{
+    WCHAR wide[MAX_PATH] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0)
+        return nullptr;
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))))
+        return nullptr;
+    IPersistFile* file = nullptr;
+    bool loaded = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        loaded = SUCCEEDED(file->Load(wide, STGM_READ));
+        file->Release();
+    }
+
+    HICON icon = nullptr;
+    char location[kTextSize] = {};
+    int index = 0;
+    if (loaded && SUCCEEDED(link->GetIconLocation(location, kTextSize, &index)) && location[0] != '\0') {
+        char expanded[kTextSize] = {};
+        const DWORD needed = ExpandEnvironmentStringsA(location, expanded, kTextSize);
+        if (needed > 0 && needed <= kTextSize)
+            ExtractIconExA(expanded, index, &icon, nullptr, 1);
+    }
+    char target[kTextSize] = {};
+    if (icon == nullptr && loaded && SUCCEEDED(link->GetPath(target, kTextSize, nullptr, 0)) && target[0] != '\0') {
+        WORD targetIndex = 0;
+        icon = ExtractAssociatedIconA(instance, target, &targetIndex);
+    }
+    link->Release();
+    return icon;
 }

@@ -40,6 +40,8 @@ void ParseIconLocation(const char* value, IconLocation& location);
 bool JoinText(char* out, const char* a, const char* b, const char* c = "");
 
 #ifdef _WIN32
+class StartMenuIndex;
+
 // The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
 HICON GetSchemeIcon(const char* text);
 
@@ -47,6 +49,13 @@ HICON GetSchemeIcon(const char* text);
 // path where it can: an existing path or a scheme target stays as it is; a
 // bare name is looked up on the search path, then as a Start-menu shortcut
 // (".lnk"), then under App Paths. False, with the buffer unchanged, when
-// nothing was found. `owner` is the owner window for shell calls.
-bool ResolveTargetPath(char* buffer, HWND owner = nullptr);
+// nothing was found. `owner` is the owner window for shell calls. Shortcut
+// names are looked up through `shortcuts` when given (one index serves a
+// whole catalogue load), otherwise by a search of both Start-menu trees.
+bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr);
+
+// The icon of a shortcut file read through the link object: the icon its
+// own icon location names, or else the icon of its target. Null when the
+// file is no readable shortcut or neither gives an icon. Needs COM.
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath);
 #endif

@@ -11,6 +11,8 @@
 //                            as two UTF-8 blocks: "title: ..." and "text: ..."
 //   launcher_probe dismiss   presses OK on every such message box
 //   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
+//   launcher_probe tooltip   prints "tooltip=TEXT" (UTF-8) for the launcher's
+//                            visible tooltip window, "tooltip=" when none shows
 //   launcher_probe activate  brings the frame to the foreground
 //   launcher_probe at X Y    prints the class and control id of the window at
 //                            a screen point
@@ -66,6 +68,27 @@ BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
     PrintUtf8("title", title);
     PrintUtf8("text", text);
     return TRUE;
+}
+
+struct TipWalk {
+    DWORD process;
+    char text[1024];
+};
+
+BOOL CALLBACK VisitTip(HWND wnd, LPARAM param)
+{
+    TipWalk* walk = reinterpret_cast<TipWalk*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(wnd, &process);
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (process != walk->process || std::strcmp(cls, "tooltips_class32") != 0 || !IsWindowVisible(wnd))
+        return TRUE;
+    // A tooltip answers WM_GETTEXT with the tip it shows.
+    WCHAR wide[512] = {};
+    GetWindowTextW(wnd, wide, 512);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, walk->text, sizeof walk->text, nullptr, nullptr);
+    return FALSE;
 }
 
 } // namespace
@@ -131,6 +154,13 @@ int main(int argc, char** argv)
         if (under != nullptr)
             GetClassNameA(under, cls, sizeof cls);
         std::printf("at=%s id=%d\n", cls, under != nullptr ? GetDlgCtrlID(under) : 0);
+        return 0;
+    }
+    if (std::strcmp(what, "tooltip") == 0) {
+        TipWalk walk = {0, {}};
+        GetWindowThreadProcessId(frame, &walk.process);
+        EnumWindows(VisitTip, reinterpret_cast<LPARAM>(&walk));
+        std::printf("tooltip=%s\n", walk.text);
         return 0;
     }
     if (std::strcmp(what, "activate") == 0)

@@ -12,7 +12,8 @@
 //   launcher_probe dismiss   presses OK on every such message box
 //   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
 //   launcher_probe tooltip   prints "tooltip=TEXT" (UTF-8) for the launcher's
-//                            visible tooltip window, "tooltip=" when none shows
+//                            visible tooltip window, "tooltip=" when none shows,
+//                            and then "tiprect=LEFT TOP RIGHT BOTTOM" when one does
 //   launcher_probe activate  brings the frame to the foreground
 //   launcher_probe at X Y    prints the class and control id of the window at
 //                            a screen point
@@ -73,6 +74,8 @@ BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
 struct TipWalk {
     DWORD process;
     char text[1024];
+    RECT rect;
+    bool shown;
 };
 
 BOOL CALLBACK VisitTip(HWND wnd, LPARAM param)
@@ -88,6 +91,8 @@ BOOL CALLBACK VisitTip(HWND wnd, LPARAM param)
     WCHAR wide[512] = {};
     GetWindowTextW(wnd, wide, 512);
     WideCharToMultiByte(CP_UTF8, 0, wide, -1, walk->text, sizeof walk->text, nullptr, nullptr);
+    GetWindowRect(wnd, &walk->rect);
+    walk->shown = true;
     return FALSE;
 }
 
@@ -157,10 +162,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (std::strcmp(what, "tooltip") == 0) {
-        TipWalk walk = {0, {}};
+        TipWalk walk = {0, {}, {}, false};
         GetWindowThreadProcessId(frame, &walk.process);
         EnumWindows(VisitTip, reinterpret_cast<LPARAM>(&walk));
         std::printf("tooltip=%s\n", walk.text);
+        if (walk.shown)
+            std::printf("tiprect=%ld %ld %ld %ld\n", walk.rect.left, walk.rect.top, walk.rect.right, walk.rect.bottom);
         return 0;
     }
     if (std::strcmp(what, "activate") == 0)

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -41,59 +42,31 @@ void PrintUtf8(const char* label, const char* ansi)
     std::printf("%s: %s\n", label, utf8);
 }
 
-struct BoxWalk {
+struct ShownWalk {
     DWORD process;
-    bool dismiss;
-    int found;
+    const char* className;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
+BOOL CALLBACK CollectShown(HWND wnd, LPARAM param)
 {
-    BoxWalk* walk = reinterpret_cast<BoxWalk*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(wnd, &process);
+    ShownWalk* walk = reinterpret_cast<ShownWalk*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
     char cls[64] = {};
     GetClassNameA(wnd, cls, sizeof cls);
-    if (process != walk->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd))
-        return TRUE;
-    ++walk->found;
-    if (walk->dismiss) {
-        PostMessageA(wnd, WM_COMMAND, IDOK, 0);
-        return TRUE;
-    }
-    char title[260] = {};
-    char text[1024] = {};
-    GetWindowTextA(wnd, title, sizeof title);
-    // The message text is the box's static control with id 0xFFFF.
-    GetDlgItemTextA(wnd, 0xFFFF, text, sizeof text);
-    PrintUtf8("title", title);
-    PrintUtf8("text", text);
+    if (owner == walk->process && std::strcmp(cls, walk->className) == 0 && IsWindowVisible(wnd))
+        walk->found.push_back(wnd);
     return TRUE;
 }
 
-struct TipWalk {
-    DWORD process;
-    char text[1024];
-    RECT rect;
-    bool shown;
-};
-
-BOOL CALLBACK VisitTip(HWND wnd, LPARAM param)
+// The visible top-level windows of one class in the frame's process.
+std::vector<HWND> ShownWindows(HWND frame, const char* className)
 {
-    TipWalk* walk = reinterpret_cast<TipWalk*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(wnd, &process);
-    char cls[64] = {};
-    GetClassNameA(wnd, cls, sizeof cls);
-    if (process != walk->process || std::strcmp(cls, "tooltips_class32") != 0 || !IsWindowVisible(wnd))
-        return TRUE;
-    // A tooltip answers WM_GETTEXT with the tip it shows.
-    WCHAR wide[512] = {};
-    GetWindowTextW(wnd, wide, 512);
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, walk->text, sizeof walk->text, nullptr, nullptr);
-    GetWindowRect(wnd, &walk->rect);
-    walk->shown = true;
-    return FALSE;
+    ShownWalk walk = {0, className, {}};
+    GetWindowThreadProcessId(frame, &walk.process);
+    EnumWindows(CollectShown, reinterpret_cast<LPARAM>(&walk));
+    return walk.found;
 }
 
 } // namespace
@@ -131,10 +104,21 @@ int main(int argc, char** argv)
         return 0;
     }
     if (std::strcmp(what, "boxes") == 0 || std::strcmp(what, "dismiss") == 0) {
-        BoxWalk walk = {0, std::strcmp(what, "dismiss") == 0, 0};
-        GetWindowThreadProcessId(frame, &walk.process);
-        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&walk));
-        std::printf("boxes=%d\n", walk.found);
+        const std::vector<HWND> boxes = ShownWindows(frame, "#32770");
+        for (HWND box : boxes) {
+            if (std::strcmp(what, "dismiss") == 0) {
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                continue;
+            }
+            char title[260] = {};
+            char text[1024] = {};
+            GetWindowTextA(box, title, sizeof title);
+            // The message text is the box's static control with id 0xFFFF.
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            PrintUtf8("title", title);
+            PrintUtf8("text", text);
+        }
+        std::printf("boxes=%d\n", static_cast<int>(boxes.size()));
         return 0;
     }
     if (std::strcmp(what, "input") == 0) {
@@ -162,12 +146,19 @@ int main(int argc, char** argv)
         return 0;
     }
     if (std::strcmp(what, "tooltip") == 0) {
-        TipWalk walk = {0, {}, {}, false};
-        GetWindowThreadProcessId(frame, &walk.process);
-        EnumWindows(VisitTip, reinterpret_cast<LPARAM>(&walk));
-        std::printf("tooltip=%s\n", walk.text);
-        if (walk.shown)
-            std::printf("tiprect=%ld %ld %ld %ld\n", walk.rect.left, walk.rect.top, walk.rect.right, walk.rect.bottom);
+        char text[1024] = {};
+        RECT rect = {};
+        const std::vector<HWND> tips = ShownWindows(frame, "tooltips_class32");
+        if (!tips.empty()) {
+            // A tooltip answers WM_GETTEXT with the tip it shows.
+            WCHAR wide[512] = {};
+            GetWindowTextW(tips.front(), wide, 512);
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+            GetWindowRect(tips.front(), &rect);
+        }
+        std::printf("tooltip=%s\n", text);
+        if (!tips.empty())
+            std::printf("tiprect=%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
     if (std::strcmp(what, "activate") == 0)

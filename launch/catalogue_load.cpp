@@ -40,7 +40,7 @@ public:
         // Some shells give nothing for a shortcut file; its link then tells
         // which icon it shows.
         if (item.icon == nullptr && IsShortcutPath(item.target))
-            item.icon = GetShortcutIcon(instance_, item.target);
+            item.icon = GetShortcutIcon(instance_, item.target, shortcutIcons_);
     }
 
 private:
@@ -55,6 +55,7 @@ private:
     HINSTANCE instance_;
     HWND owner_;
     StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
+    IconCache shortcutIcons_;
 };
 
 } // namespace

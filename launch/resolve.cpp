@@ -140,7 +140,39 @@ bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
     return false;
 }
 
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath)
+HICON* IconCache::Find(const char* file, int index)
+{
+    for (Entry& entry : entries_) {
+        if (entry.index == index && lstrcmpiA(entry.file.c_str(), file) == 0)
+            return &entry.icon;
+    }
+    return nullptr;
+}
+
+HICON IconCache::FromFile(const char* file, int index)
+{
+    if (HICON* known = Find(file, index))
+        return *known;
+    HICON icon = nullptr;
+    ExtractIconExA(file, index, &icon, nullptr, 1);
+    entries_.push_back({file, index, icon});
+    return icon;
+}
+
+HICON IconCache::Associated(HINSTANCE instance, const char* path)
+{
+    if (HICON* known = Find(path, -1))
+        return *known;
+    // The call may rewrite the path it is given, so it gets a copy.
+    char copy[MAX_PATH] = {};
+    lstrcpynA(copy, path, MAX_PATH);
+    WORD index = 0;
+    HICON icon = ExtractAssociatedIconA(instance, copy, &index);
+    entries_.push_back({path, -1, icon});
+    return icon;
+}
+
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons)
 {
     WCHAR wide[MAX_PATH] = {};
     if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0)
@@ -163,13 +195,11 @@ HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath)
         char expanded[kTextSize] = {};
         const DWORD needed = ExpandEnvironmentStringsA(location, expanded, kTextSize);
         if (needed > 0 && needed <= kTextSize)
-            ExtractIconExA(expanded, index, &icon, nullptr, 1);
+            icon = icons.FromFile(expanded, index);
     }
     char target[kTextSize] = {};
-    if (icon == nullptr && loaded && SUCCEEDED(link->GetPath(target, kTextSize, nullptr, 0)) && target[0] != '\0') {
-        WORD targetIndex = 0;
-        icon = ExtractAssociatedIconA(instance, target, &targetIndex);
-    }
+    if (icon == nullptr && loaded && SUCCEEDED(link->GetPath(target, kTextSize, nullptr, 0)) && target[0] != '\0')
+        icon = icons.Associated(instance, target);
     link->Release();
     return icon;
 }

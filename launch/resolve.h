@@ -40,6 +40,9 @@ void ParseIconLocation(const char* value, IconLocation& location);
 bool JoinText(char* out, const char* a, const char* b, const char* c = "");
 
 #ifdef _WIN32
+#include <string>
+#include <vector>
+
 class StartMenuIndex;
 
 // The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
@@ -54,8 +57,28 @@ HICON GetSchemeIcon(const char* text);
 // whole catalogue load), otherwise by a search of both Start-menu trees.
 bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr);
 
+// Icons extracted during one catalogue load, by their source, so that many
+// shortcuts to one program read its icon once. Failures are kept too.
+class IconCache {
+public:
+    // The large icon at `index` of `file` (ExtractIconExA).
+    HICON FromFile(const char* file, int index);
+    // The icon of `path` itself or of the program associated with it.
+    HICON Associated(HINSTANCE instance, const char* path);
+
+private:
+    struct Entry {
+        std::string file;
+        int index;  // -1 for an associated icon
+        HICON icon;
+    };
+    HICON* Find(const char* file, int index);
+
+    std::vector<Entry> entries_;
+};
+
 // The icon of a shortcut file read through the link object: the icon its
 // own icon location names, or else the icon of its target. Null when the
 // file is no readable shortcut or neither gives an icon. Needs COM.
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath);
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons);
 #endif

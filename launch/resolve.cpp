@@ -140,10 +140,10 @@ bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
     return false;
 }
 
-HICON* IconCache::Find(const char* file, int index)
+HICON* IconCache::Find(const char* file, int index, bool associated)
 {
     for (Entry& entry : entries_) {
-        if (entry.index == index && lstrcmpiA(entry.file.c_str(), file) == 0)
+        if (entry.associated == associated && entry.index == index && lstrcmpiA(entry.file.c_str(), file) == 0)
             return &entry.icon;
     }
     return nullptr;
@@ -151,24 +151,24 @@ HICON* IconCache::Find(const char* file, int index)
 
 HICON IconCache::FromFile(const char* file, int index)
 {
-    if (HICON* known = Find(file, index))
+    if (HICON* known = Find(file, index, false))
         return *known;
     HICON icon = nullptr;
     ExtractIconExA(file, index, &icon, nullptr, 1);
-    entries_.push_back({file, index, icon});
+    entries_.push_back({file, index, false, icon});
     return icon;
 }
 
 HICON IconCache::Associated(HINSTANCE instance, const char* path)
 {
-    if (HICON* known = Find(path, -1))
+    if (HICON* known = Find(path, 0, true))
         return *known;
     // The call may rewrite the path it is given, so it gets a copy.
     char copy[MAX_PATH] = {};
     lstrcpynA(copy, path, MAX_PATH);
     WORD index = 0;
     HICON icon = ExtractAssociatedIconA(instance, copy, &index);
-    entries_.push_back({path, -1, icon});
+    entries_.push_back({path, 0, true, icon});
     return icon;
 }
 

@@ -69,10 +69,11 @@ public:
 private:
     struct Entry {
         std::string file;
-        int index;  // -1 for an associated icon
+        int index;
+        bool associated;
         HICON icon;
     };
-    HICON* Find(const char* file, int index);
+    HICON* Find(const char* file, int index, bool associated);
 
     std::vector<Entry> entries_;
 };

@@ -173,7 +173,7 @@ TEST(TreeIndex, AnswersAsThePlainSearchOnAwkwardTrees)
         "x\\only.lnk", "ツール\\表.lnk", "ツール\\ソフト\\能.lnk", "f\\Named.lnk", "d\\ａｂ.lnk",
         "deep~1.lnk", "a\\b\\c\\name with blanks.lnk", "dots.in.name.lnk",
     };
-    MakeFolders(tree / "e\\Named.lnk");  // a folder bearing the name, listed before f's file or not
+    MakeFolders(tree / "e\\Named.lnk");  // a folder bearing the name of a file elsewhere
     for (const char* file : files) {
         const std::string path = tree / file;
         MakeFolders(path.substr(0, path.rfind('\\')));
@@ -182,7 +182,7 @@ TEST(TreeIndex, AnswersAsThePlainSearchOnAwkwardTrees)
     ASSERT_TRUE(WriteTextFile(outside / "dup.lnk", ""));
     ASSERT_TRUE(WriteTextFile(outside / "outside.lnk", ""));
     std::string deep = tree / "long";
-    while (deep.size() < 240)
+    while (deep.size() + 21 < 240)  // folders stay within the 248 characters a folder may have
         deep += "\\" + std::string(20, 'q');
     MakeFolders(deep);
     ASSERT_TRUE(WriteTextFile(deep + "\\far.lnk", ""));

@@ -33,7 +33,8 @@ cp "$build/launch/launch.exe" "$work/empty/launch.exe"
 cp "$build/launch/launch.exe" "$work/full/launch.exe"
 
 # One real shortcut, copied under every name: its target path is absolute.
-harness run "$build/tests/make_link.exe" "$(winpath "$work/template.lnk")" 'C:\windows\notepad.exe' >/dev/null 2>&1
+harness run "$build/tests/make_link.exe" "$(winpath "$work/template.lnk")" 'C:\windows\notepad.exe' >/dev/null 2>&1 ||
+  { echo "launcher_startup: could not make the shortcut" >&2; exit 1; }
 
 # 20 vendors of 20 suites (420 folders), 5 files in each suite (2,000 files);
 # the shortcuts lie two levels down, in the vendor folders, spread over all
@@ -67,8 +68,9 @@ out=$(harness session bash -c '
   wine "$1" 1 "$2" >/dev/null 2>&1   # warms the prefix up
   wine "$1" "$4" "$2" "$3" 2>&1
 ' run "$timer" "$empty" "$full" "$rounds" | tr -d '\r')
-empty_ms=$(echo "$out" | sed -n '1s/^median_ms=\([0-9]*\).*/\1/p')
-full_ms=$(echo "$out" | sed -n '2s/^median_ms=\([0-9]*\).*/\1/p')
+median() { echo "$out" | grep "^median_ms=.*\\\\$1\\\\launch.exe\$" | sed 's/^median_ms=\([0-9]*\).*/\1/'; }
+empty_ms=$(median empty)
+full_ms=$(median full)
 if [ -z "$empty_ms" ] || [ -z "$full_ms" ]; then
   echo "launcher_startup: the timer failed:" >&2
   echo "$out" >&2

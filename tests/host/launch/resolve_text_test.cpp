@@ -82,6 +82,31 @@ TEST(SplitPath, TrailByteAfterEveryEdgeOfTheLeadRanges)
     }
 }
 
+TEST(ProgramFolder, TakenWithDoubleByteNamesWhole)
+{
+    struct Case {
+        const char* module;
+        const char* folder;
+    };
+    // Names whose last character has the trail byte 0x5C: 表 (0x95 0x5C),
+    // ソ (0x83 0x5C), 能 (0x94 0x5C), and the ends of both lead-byte ranges.
+    const Case cases[] = {
+        {"C:\\Orvel\\launch.exe", "C:\\Orvel\\"},
+        {"C:\\Orvel\\\x95\x5C.exe", "C:\\Orvel\\"},
+        {"C:\\Orvel\\\x83\x5C", "C:\\Orvel\\"},
+        {"C:\\\x94\x5C\\\x81\x5C\x9F\x5C\xE0\x5C\xFC\x5C", "C:\\\x94\x5C\\"},
+        {"\\\\server\\share\\a.exe", "\\\\server\\share\\"},
+        {"launch.exe", "\\"},
+        {"\\launch.exe", "\\"},
+    };
+    for (const Case& c : cases) {
+        char folder[kTextSize];
+        std::memset(folder, 'x', sizeof folder);
+        ProgramFolderOf(c.module, folder);
+        EXPECT_STREQ(folder, c.folder) << c.module;
+    }
+}
+
 TEST(IconLocation, SplitsFileAndIndex)
 {
     struct Case {

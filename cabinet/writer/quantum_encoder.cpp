@@ -287,7 +287,9 @@ private:
 // ---------------------------------------------------------------------------
 // Match finder: hash chains over the folder's stream, limited to the window.
 
-constexpr unsigned kHashBits = 16;
+// Up to two heads per window position keep chains short on incompressible
+// data; beyond 2^18 heads a larger table only costs more to clear per folder.
+constexpr unsigned kMaxHashBits = 18;
 constexpr unsigned kChainDepth = 48;
 constexpr unsigned kGoodEnough = 96;  // stop searching at a match this long
 constexpr unsigned kLazyBelow = 32;   // look one byte ahead for matches shorter than this
@@ -302,9 +304,10 @@ class MatchFinder {
 public:
     MatchFinder(unsigned windowBits, std::uint32_t maxDistance3, std::uint32_t maxDistance4)
         : windowSize_(1u << windowBits),
+          hashBits_(std::min(windowBits + 1, kMaxHashBits)),
           maxDistance3_(maxDistance3),
           maxDistance4_(maxDistance4),
-          head_(1u << kHashBits, kNone),
+          head_(std::size_t{1} << hashBits_, kNone),
           prev_(windowSize_, kNone)
     {
     }
@@ -381,10 +384,11 @@ private:
     {
         const std::uint8_t *p = &history_[position - historyStart_];
         const std::uint32_t v = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-        return (v * 2654435761u) >> (32 - kHashBits);
+        return (v * 2654435761u) >> (32 - hashBits_);
     }
 
     std::uint32_t windowSize_;
+    unsigned hashBits_;
     std::uint32_t maxDistance3_;
     std::uint32_t maxDistance4_;
     std::vector<std::uint32_t> head_;

@@ -6,8 +6,8 @@ namespace {
 
 void unlink(QuantumWindow &w, QuantumPageBuffer *b)
 {
-    (b->newer != nullptr ? b->newer->older : w.oldest) = b->older;
-    (b->older != nullptr ? b->older->newer : w.newest) = b->newer;
+    (b->newer != nullptr ? b->newer->older : w.newest) = b->older;
+    (b->older != nullptr ? b->older->newer : w.oldest) = b->newer;
 }
 
 void pushNewest(QuantumWindow &w, QuantumPageBuffer *b)

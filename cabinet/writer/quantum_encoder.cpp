@@ -374,8 +374,7 @@ public:
         unsigned depth = kChainDepth;
         for (std::uint32_t candidate = head_[hash4(here)]; candidate != kNone && depth-- > 0;
              candidate = prev_[candidate & (windowSize_ - 1)]) {
-            if (!consider(position, candidate, here, maxLength, best) ||
-                best.length >= std::min(kGoodEnough, maxLength)) {
+            if (!consider(position, candidate, here, maxLength, best) || best.length >= kGoodEnough) {
                 break;
             }
         }
@@ -384,12 +383,13 @@ public:
 
 private:
     // Measures the match at candidate and keeps it if it saves more; false
-    // once the candidate lies beyond the window (so do all after it in a chain).
+    // once no later candidate of a chain can do better: this one lies beyond
+    // the window (so do all after it), or the best is as long as allowed.
     bool consider(std::uint32_t position, std::uint32_t candidate, const std::uint8_t *here, unsigned maxLength,
                   Match &best) const
     {
         const std::uint32_t distance = position - candidate;
-        if (candidate == kNone || candidate >= position || distance > windowSize_) {
+        if (best.length >= maxLength || candidate == kNone || candidate >= position || distance > windowSize_) {
             return false;
         }
         const std::uint8_t *there = &history_[candidate - historyStart_];

@@ -6,7 +6,7 @@
 #   quantum_fuzz         the libFuzzer target (clang only):
 #                        quantum_fuzz -max_len=70000 CORPUS_FOLDER SEED_FOLDER
 # No return() here: it would end the including file as well.
-if(NOT WIN32 AND TARGET cabinet)
+if(NOT WIN32 AND TARGET cabinet AND TARGET cabwriter)
   set(QUANTUM_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
   set(QUANTUM_CABINET_DIR ${QUANTUM_FUZZ_DIR}/../cabinet)
 
@@ -14,9 +14,10 @@ if(NOT WIN32 AND TARGET cabinet)
   target_include_directories(quantum_fuzz_replay PRIVATE ${QUANTUM_CABINET_DIR})
   target_link_libraries(quantum_fuzz_replay PRIVATE cabinet)
 
+  # The seeds come from the writer's encoder, written apart from the decoder.
   add_executable(make_quantum_seeds ${QUANTUM_FUZZ_DIR}/make_quantum_seeds.cpp)
-  target_include_directories(make_quantum_seeds PRIVATE ${QUANTUM_CABINET_DIR} ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(make_quantum_seeds PRIVATE cabinet)
+  target_include_directories(make_quantum_seeds PRIVATE ${QUANTUM_CABINET_DIR}/writer)
+  target_link_libraries(make_quantum_seeds PRIVATE cabwriter)
 
   set(QUANTUM_SEED_DIR ${CMAKE_CURRENT_BINARY_DIR}/quantum-seeds)
   add_test(NAME fuzz.quantum_seeds COMMAND make_quantum_seeds ${QUANTUM_SEED_DIR})

@@ -27,6 +27,7 @@ std::vector<std::unique_ptr<std::vector<std::uint8_t>>> g_scratch;
 Result *g_result = nullptr;
 Options g_options;
 bool g_refused = false;
+int g_largeAllocs = 0;
 std::uint32_t g_allocatedAfterRefusal = 0;
 
 struct CallState {
@@ -37,7 +38,7 @@ struct CallState {
 
 void *alloc(std::uint32_t n)
 {
-    if (g_options.refuseAllocFrom != 0 && n >= g_options.refuseAllocFrom) {
+    if (g_options.refuseAllocFrom != 0 && n >= g_options.refuseAllocFrom && g_largeAllocs++ >= g_options.largeAllocsGranted) {
         g_refused = true;
         return nullptr;
     }
@@ -189,6 +190,7 @@ Result extractSet(const std::vector<cabwriter::CabinetImage> &cabinets, const Op
     Result result;
     g_options = options;
     g_refused = false;
+    g_largeAllocs = 0;
     g_allocatedAfterRefusal = 0;
     g_images.clear();
     g_handles.clear();

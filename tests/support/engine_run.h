@@ -32,8 +32,11 @@ struct Result {
 
 struct Options {
     // Allocations of this many bytes or more fail (0: none do), so that a
-    // decoder whose window is that large has to page it through a scratch file.
+    // decoder whose window is that large has to page it through a scratch file;
+    // the first largeAllocsGranted of them still succeed (the engine's own
+    // block buffers come before any decoder's window).
     std::uint32_t refuseAllocFrom = 0;
+    int largeAllocsGranted = 0;
     // Once one allocation has been refused, later ones succeed only while they
     // add up to no more than this (0: no limit): a decoder gets only a few page
     // buffers and has to page for real.

@@ -116,6 +116,25 @@ struct MsbBitReader {
     bool exhausted() const { return count < 8 * padded; }
 };
 
+// floor(x / total) for x up to total * 65536 is (x * of[total]) >> 40: with
+// of[total] = ceil(2^40 / total) the error x * (of[total] * total - 2^40) stays
+// below 2^40, and the product below 2^57.
+struct Reciprocals {
+    std::uint64_t of[kQuantumRescaleAt];
+    constexpr Reciprocals() : of{}
+    {
+        for (std::uint64_t total = 1; total < kQuantumRescaleAt; ++total) {
+            of[total] = ((std::uint64_t{1} << 40) + total - 1) / total;
+        }
+    }
+};
+constexpr Reciprocals kReciprocal;
+
+inline std::uint32_t scaled(std::uint32_t cumulative, std::uint64_t scale)
+{
+    return static_cast<std::uint32_t>((cumulative * scale) >> 40);
+}
+
 class FrameDecoder {
 public:
     FrameDecoder(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize)
@@ -132,20 +151,27 @@ public:
     End run(QuantumDecoderObject &object, std::uint8_t *out, std::uint32_t owed, std::uint32_t &produced);
 
 private:
+    // The format's choice, the first entry whose successor's cumulative frequency
+    // is at most ((code - low + 1) * total - 1) / range, is the first entry whose
+    // successor's bound, cumulative * range / total, is at most code - low; the
+    // bounds are the new interval's ends, so no division is needed at all.
     unsigned decodeSymbol(QuantumModel &model)
     {
         const QuantumModelEntry *const e = model.entries;
-        const std::uint32_t total = e[0].cumulative;
         const std::uint32_t range = high_ - low_ + 1;
-        // Within [0, total): the code value always lies within [low, high].
-        const std::uint32_t target = ((code_ - low_ + 1) * total - 1) / range;
+        const std::uint64_t scale = range * kReciprocal.of[e[0].cumulative];
+        const std::uint32_t offset = code_ - low_;
         unsigned i = 0;
-        while (e[i + 1].cumulative > target) {
+        std::uint32_t upper = range;
+        std::uint32_t lower = scaled(e[1].cumulative, scale);
+        while (lower > offset) {
             ++i;
+            upper = lower;
+            lower = scaled(e[i + 1].cumulative, scale);
         }
         const unsigned symbol = e[i].symbol;
-        high_ = low_ + e[i].cumulative * range / total - 1;
-        low_ = low_ + e[i + 1].cumulative * range / total;
+        high_ = low_ + upper - 1;
+        low_ += lower;
         renormalise();
         updateQuantumModel(model, i);
         return symbol;

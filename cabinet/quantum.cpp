@@ -116,127 +116,158 @@ struct MsbBitReader {
     bool exhausted() const { return count < 8 * padded; }
 };
 
-class FrameDecoder {
-public:
-    FrameDecoder(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize)
-        : models_(object.models)
+// floor(x / total) for x up to total * 65536 is (x * of[total]) >> 40: with
+// of[total] = ceil(2^40 / total) the error x * (of[total] * total - 2^40) stays
+// below 2^40, and the product below 2^57.
+struct Reciprocals {
+    std::uint64_t of[kQuantumRescaleAt];
+    constexpr Reciprocals() : of{}
     {
-        reader_.start(in, inSize);
-        reader_.refill();
-        code_ = reader_.take(16);
-    }
-
-    enum class End { Done, InputExhausted, MatchOverrun, BeforeStart, PagingFailed };
-
-    // Produces up to `owed` bytes at `out`; `produced` reports how many.
-    End run(QuantumDecoderObject &object, std::uint8_t *out, std::uint32_t owed, std::uint32_t &produced);
-
-private:
-    unsigned decodeSymbol(QuantumModel &model)
-    {
-        const QuantumModelEntry *const e = model.entries;
-        const std::uint32_t total = e[0].cumulative;
-        const std::uint32_t range = high_ - low_ + 1;
-        // Within [0, total): the code value always lies within [low, high].
-        const std::uint32_t target = ((code_ - low_ + 1) * total - 1) / range;
-        unsigned i = 0;
-        while (e[i + 1].cumulative > target) {
-            ++i;
-        }
-        const unsigned symbol = e[i].symbol;
-        high_ = low_ + e[i].cumulative * range / total - 1;
-        low_ = low_ + e[i + 1].cumulative * range / total;
-        renormalise();
-        updateQuantumModel(model, i);
-        return symbol;
-    }
-
-    // Shifts out the leading bits that low and high share, and the bits of an
-    // interval straddling the middle, until the interval is wider than a quarter.
-    void renormalise()
-    {
-        for (;;) {
-            unsigned shift;
-            if (((low_ ^ high_) & 0x8000) == 0) {
-                // Every leading bit they share at once; all 16 when equal.
-                shift = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(low_ ^ high_)));
-            } else if ((low_ & 0x4000) != 0 && (high_ & 0x4000) == 0) {
-                code_ ^= 0x4000;
-                low_ &= 0x3FFF;
-                high_ |= 0x4000;
-                shift = 1;
-            } else {
-                return;
-            }
-            low_ = (low_ << shift) & 0xFFFF;
-            high_ = ((high_ << shift) | ((1u << shift) - 1)) & 0xFFFF;
-            code_ = ((code_ << shift) | reader_.take(shift)) & 0xFFFF;
+        for (std::uint64_t total = 1; total < kQuantumRescaleAt; ++total) {
+            of[total] = ((std::uint64_t{1} << 40) + total - 1) / total;
         }
     }
+};
+constexpr Reciprocals kReciprocal;
 
-    // Slot base plus its extra bits, read raw from the stream.
-    std::uint32_t slotValue(const QuantumSlot &slot) { return slot.base + reader_.takeUpTo32(slot.extraBits); }
+inline std::uint32_t scaled(std::uint32_t cumulative, std::uint64_t scale)
+{
+    return static_cast<std::uint32_t>((cumulative * scale) >> 40);
+}
 
-    QuantumModels &models_;
-    MsbBitReader reader_;
-    std::uint32_t low_ = 0;
-    std::uint32_t high_ = 0xFFFF;
-    std::uint32_t code_;
+// The arithmetic decoder of one frame. It lives in local variables of
+// decodeFrame, and the helpers below are forced inline, so that its state stays
+// in registers: written to memory, it would have to be reloaded after every
+// output byte, which may alias anything.
+struct ArithmeticDecoder {
+    MsbBitReader reader;
+    std::uint32_t low;
+    std::uint32_t high;
+    std::uint32_t code;
 };
 
-FrameDecoder::End FrameDecoder::run(QuantumDecoderObject &object, std::uint8_t *out, std::uint32_t owed,
-                                    std::uint32_t &produced)
+// Shifts out the leading bits that low and high share, and the bits of an
+// interval straddling the middle, until the interval is wider than a quarter.
+// At most 16 bits, since each shift doubles the interval.
+[[gnu::always_inline]] inline void renormalise(ArithmeticDecoder &d)
 {
+    for (;;) {
+        const std::uint32_t differ = d.low ^ d.high;
+        unsigned shift;
+        if ((differ & 0x8000) == 0) {
+            // Every leading bit they share at once; all 16 when equal.
+            shift = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(differ)));
+        } else if ((d.low & ~d.high & 0x4000) != 0) {
+            // low is 01..., high is 10...: the interval straddles the middle.
+            d.code ^= 0x4000;
+            d.low &= 0x3FFF;
+            d.high |= 0x4000;
+            shift = 1;
+        } else {
+            return;
+        }
+        d.low = (d.low << shift) & 0xFFFF;
+        d.high = ((d.high << shift) | ((1u << shift) - 1)) & 0xFFFF;
+        d.code = ((d.code << shift) | d.reader.take(shift)) & 0xFFFF;
+    }
+}
+
+// The format's choice, the first entry whose successor's cumulative frequency
+// is at most ((code - low + 1) * total - 1) / range, is the first entry whose
+// successor's bound, cumulative * range / total, is at most code - low; the
+// bounds are the new interval's ends, so no division is needed at all.
+[[gnu::always_inline]] inline unsigned decodeSymbol(ArithmeticDecoder &d, QuantumModel &model)
+{
+    const QuantumModelEntry *const e = model.entries;
+    const std::uint32_t range = d.high - d.low + 1;
+    const std::uint64_t scale = range * kReciprocal.of[e[0].cumulative];
+    const std::uint32_t offset = d.code - d.low;
+    unsigned i = 0;
+    std::uint32_t upper = range;
+    std::uint32_t lower = scaled(e[1].cumulative, scale);
+    while (lower > offset) {
+        ++i;
+        upper = lower;
+        lower = scaled(e[i + 1].cumulative, scale);
+    }
+    const unsigned symbol = e[i].symbol;
+    d.high = d.low + upper - 1;
+    d.low += lower;
+    renormalise(d);
+    updateQuantumModel(model, i);
+    return symbol;
+}
+
+// Slot base plus its extra bits, read raw from the stream.
+[[gnu::always_inline]] inline std::uint32_t slotValue(ArithmeticDecoder &d, const QuantumSlot &slot)
+{
+    return slot.base + d.reader.takeUpTo32(slot.extraBits);
+}
+
+enum class FrameEnd { Done, InputExhausted, MatchOverrun, BeforeStart, PagingFailed };
+
+// Produces up to `owed` bytes at `out`; `produced` reports how many.
+FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
+                     std::uint32_t owed, std::uint32_t &produced)
+{
+    QuantumModels &models = object.models;
+    ArithmeticDecoder d;
+    d.reader.start(in, inSize);
+    d.reader.refill();
+    d.code = d.reader.take(16);
+    d.low = 0;
+    d.high = 0xFFFF;
+
     std::uint32_t pos = 0;
-    End end = End::Done;
+    FrameEnd end = FrameEnd::Done;
     // Each refill leaves at least 56 bits: enough for a selector and a literal
     // (16 bits of renormalisation each at most), or a selector, a position slot
     // and 19 extra bits. A long match refills once more before its position.
     while (pos < owed) {
-        if (reader_.exhausted()) {
-            end = End::InputExhausted;
+        if (d.reader.exhausted()) {
+            end = FrameEnd::InputExhausted;
             break;
         }
-        reader_.refill();
-        const unsigned selector = decodeSymbol(models_.selector);
+        d.reader.refill();
+        const unsigned selector = decodeSymbol(d, models.selector);
         if (selector < kQuantumLiteralModels) {
-            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol(models_.literals[selector]));
+            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol(d, models.literals[selector]));
             continue;
         }
         std::uint32_t length;
         std::uint32_t distance;
         if (selector < 6) {
             length = selector - 1;
-            distance = slotValue(kQuantumPositionSlot[decodeSymbol(models_.shortPositions[selector - 4])]);
+            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.shortPositions[selector - 4])]);
         } else {
-            length = slotValue(kQuantumLengthSlot[decodeSymbol(models_.lengths)]) + kQuantumLongMatchMin;
-            reader_.refill();
-            distance = slotValue(kQuantumPositionSlot[decodeSymbol(models_.longPositions)]);
+            length = slotValue(d, kQuantumLengthSlot[decodeSymbol(d, models.lengths)]) + kQuantumLongMatchMin;
+            d.reader.refill();
+            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.longPositions)]);
         }
         distance += kQuantumDistanceBias;
         if (length > owed - pos) {
-            end = End::MatchOverrun;
+            end = FrameEnd::MatchOverrun;
             break;
         }
         if (distance > pos + object.history) {
-            end = End::BeforeStart;
+            end = FrameEnd::BeforeStart;
             break;
         }
         std::uint8_t *dst = out + pos;
-        pos += length;
-        if (distance > static_cast<std::uint32_t>(dst - out)) {
+        if (distance > pos) {
             // The first bytes come from frames before this one.
-            const std::uint32_t fromWindow = distance - static_cast<std::uint32_t>(dst - out);
+            const std::uint32_t fromWindow = distance - pos;
             const std::uint32_t piece = length < fromWindow ? length : fromWindow;
             if (!readQuantumWindow(object.window, object.position - fromWindow, dst, piece)) {
-                pos = static_cast<std::uint32_t>(dst - out);
-                end = End::PagingFailed;
+                end = FrameEnd::PagingFailed;
                 break;
             }
             dst += piece;
+            pos += piece;
             length -= piece;
         }
         const std::uint8_t *src = dst - distance;
+        pos += length;
         if (distance >= length) {
             std::memcpy(dst, src, length);
         } else {
@@ -245,8 +276,8 @@ FrameDecoder::End FrameDecoder::run(QuantumDecoderObject &object, std::uint8_t *
             }
         }
     }
-    if (end == End::Done && reader_.exhausted()) {
-        end = End::InputExhausted;
+    if (end == FrameEnd::Done && d.reader.exhausted()) {
+        end = FrameEnd::InputExhausted;
     }
     produced = pos;
     return end;
@@ -315,9 +346,8 @@ DecoderResult quantumDecodeBlock(void *decoder, const std::uint8_t *in, std::uin
         return DecoderResult::BadData;
     }
 
-    FrameDecoder frame(*object, in, inSize);
     std::uint32_t produced = 0;
-    const FrameDecoder::End end = frame.run(*object, out, owed, produced);
+    const FrameEnd end = decodeFrame(*object, in, inSize, out, owed, produced);
     *outSize = produced;
 
     // Only the last window's worth of a frame can ever be read back.
@@ -328,10 +358,10 @@ DecoderResult quantumDecodeBlock(void *decoder, const std::uint8_t *in, std::uin
     object->position += produced;
     object->history = object->window.size - object->history <= produced ? object->window.size
                                                                           : object->history + produced;
-    if (end == FrameDecoder::End::PagingFailed) {
+    if (end == FrameEnd::PagingFailed) {
         object->pagingFailed = true;
     }
-    return end == FrameDecoder::End::Done && !object->pagingFailed ? DecoderResult::Ok : DecoderResult::BadData;
+    return end == FrameEnd::Done && !object->pagingFailed ? DecoderResult::Ok : DecoderResult::BadData;
 }
 
 DecoderResult quantumReset(void *decoder)

@@ -26,21 +26,14 @@ if(NOT WIN32 AND TARGET cabinet AND TARGET cabwriter)
            COMMAND quantum_fuzz_replay ${QUANTUM_SEED_DIR} ${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions/quantum)
   set_tests_properties(fuzz.quantum_replay PROPERTIES FIXTURES_REQUIRED quantum_seeds TIMEOUT 300)
 
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    include(CheckCXXSourceCompiles)
-    set(CMAKE_REQUIRED_FLAGS "-fsanitize=fuzzer")
-    check_cxx_source_compiles(
-      "#include <cstddef>\n#include <cstdint>\nextern \"C\" int LLVMFuzzerTestOneInput(const std::uint8_t *, std::size_t) { return 0; }"
-      ORVEL_HAVE_LIBFUZZER)
-    unset(CMAKE_REQUIRED_FLAGS)
-    if(ORVEL_HAVE_LIBFUZZER)
-      # The decoder's sources are compiled into the target so that they carry
-      # the fuzzer's coverage instrumentation.
-      add_executable(quantum_fuzz ${QUANTUM_FUZZ_DIR}/quantum_fuzz.cpp ${QUANTUM_CABINET_DIR}/quantum.cpp
-                                  ${QUANTUM_CABINET_DIR}/quantum_model.cpp ${QUANTUM_CABINET_DIR}/quantum_window.cpp)
-      target_include_directories(quantum_fuzz PRIVATE ${QUANTUM_CABINET_DIR} ${QUANTUM_CABINET_DIR}/include)
-      target_compile_options(quantum_fuzz PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
-      target_link_options(quantum_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-    endif()
+  # ORVEL_HAVE_LIBFUZZER is engine.cmake's check, made under the same conditions.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND ORVEL_HAVE_LIBFUZZER)
+    # The decoder's sources are compiled into the target so that they carry
+    # the fuzzer's coverage instrumentation.
+    add_executable(quantum_fuzz ${QUANTUM_FUZZ_DIR}/quantum_fuzz.cpp ${QUANTUM_CABINET_DIR}/quantum.cpp
+                                ${QUANTUM_CABINET_DIR}/quantum_model.cpp ${QUANTUM_CABINET_DIR}/quantum_window.cpp)
+    target_include_directories(quantum_fuzz PRIVATE ${QUANTUM_CABINET_DIR} ${QUANTUM_CABINET_DIR}/include)
+    target_compile_options(quantum_fuzz PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+    target_link_options(quantum_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   endif()
 endif()

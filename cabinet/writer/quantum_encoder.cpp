@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 
 namespace cabwriter {
 
@@ -130,8 +129,8 @@ private:
         for (unsigned j = 0; j < count_; ++j) {
             cum_[j] = (cum_[j] - cum_[j + 1] + 1) >> 1;
         }
-        // Exchange sort, largest first; equal frequencies keep no particular order,
-        // only the reader's: swap only when the later one is strictly greater.
+        // Exchange sort, largest first, exactly as the reader sorts: the order in
+        // which equal frequencies end up depends on it.
         for (unsigned i = 0; i + 1 < count_; ++i) {
             for (unsigned j = i + 1; j < count_; ++j) {
                 if (cum_[i] < cum_[j]) {

@@ -152,4 +152,25 @@ INSTANTIATE_TEST_SUITE_P(Windows, QuantumManyBlocks, ::testing::Values(Window::I
                              return std::string(info.param == Window::InMemory ? "InMemory" : "ScratchFile");
                          });
 
+TEST(QuantumMethodName, NamesAWindowFromTenToTwentyOneBits)
+{
+    const struct {
+        const char *text;
+        bool accepted;
+        unsigned bits;
+    } cases[] = {
+        {"quantum", true, 21}, {"Quantum:10", true, 10}, {"QUANTUM:15", true, 15}, {"quantum:9", false, 0},
+        {"quantum:22", false, 0}, {"quantum:", false, 0}, {"quantum:1x", false, 0}, {"quantum16", false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        Compression compression;
+        ASSERT_EQ(cabwriter::parseCompression(c.text, compression), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(compression.method, Method::Quantum);
+            EXPECT_EQ(compression.typeWord(), 2u | c.bits << 8);
+        }
+    }
+}
+
 }  // namespace

@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 
 namespace cabwriter {
 
@@ -130,8 +129,8 @@ private:
         for (unsigned j = 0; j < count_; ++j) {
             cum_[j] = (cum_[j] - cum_[j + 1] + 1) >> 1;
         }
-        // Exchange sort, largest first; equal frequencies keep no particular order,
-        // only the reader's: swap only when the later one is strictly greater.
+        // Exchange sort, largest first, exactly as the reader sorts: the order in
+        // which equal frequencies end up depends on it.
         for (unsigned i = 0; i + 1 < count_; ++i) {
             for (unsigned j = i + 1; j < count_; ++j) {
                 if (cum_[i] < cum_[j]) {
@@ -285,19 +284,35 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Match finder: hash chains over the folder's stream, limited to the window.
+// Match finder. Hash chains over four-byte strings find the long matches; in a
+// window of megabytes, chains over three-byte strings would fill up with short
+// common strings and hide them. Three-byte matches, which only pay near by,
+// come from a table of the latest position of each three-byte string.
 
+constexpr unsigned kShortHashBits = 16;
 // Up to two heads per window position keep chains short on incompressible
 // data; beyond 2^18 heads a larger table only costs more to clear per folder.
 constexpr unsigned kMaxHashBits = 18;
-constexpr unsigned kChainDepth = 48;
-constexpr unsigned kGoodEnough = 96;  // stop searching at a match this long
-constexpr unsigned kLazyBelow = 32;   // look one byte ahead for matches shorter than this
+constexpr unsigned kChainDepth = 128;
+constexpr unsigned kGoodEnough = 128;  // stop searching at a match this long
+constexpr unsigned kLazyBelow = 32;    // look one byte ahead for matches shorter than this
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 struct Match {
     unsigned length = 0;
     std::uint32_t distance = 0;
+
+    // Rough bits saved against literals: about 5 bits a literal, about 8 for
+    // a match's symbols, plus the extra bits of its distance.
+    int gain() const
+    {
+        if (length == 0) {
+            return 0;
+        }
+        const std::uint32_t value = distance - 1;
+        const int extra = value < 4 ? 0 : static_cast<int>(std::bit_width(value)) - 2;
+        return 5 * static_cast<int>(length) - 8 - extra;
+    }
 };
 
 class MatchFinder {
@@ -307,6 +322,7 @@ public:
           hashBits_(std::min(windowBits + 1, kMaxHashBits)),
           maxDistance3_(maxDistance3),
           maxDistance4_(maxDistance4),
+          latest3_(std::size_t{1} << kShortHashBits, kNone),
           head_(std::size_t{1} << hashBits_, kNone),
           prev_(windowSize_, kNone)
     {
@@ -327,19 +343,21 @@ public:
     std::uint32_t end() const { return historyStart_ + static_cast<std::uint32_t>(history_.size()); }
     std::uint8_t at(std::uint32_t position) const { return history_[position - historyStart_]; }
 
-    // Enters every position before limit whose three bytes are known.
+    // Enters every position before limit whose four bytes are known.
     void insertUpTo(std::uint32_t limit)
     {
-        const std::uint32_t hashable = end() >= 2 ? end() - 2 : 0;
+        const std::uint32_t hashable = end() >= 3 ? end() - 3 : 0;
         const std::uint32_t stop = std::min(limit, hashable);
         for (; inserted_ < stop; ++inserted_) {
-            const std::uint32_t h = hash(inserted_);
+            const std::uint8_t *p = &history_[inserted_ - historyStart_];
+            latest3_[hash3(p)] = inserted_;
+            const std::uint32_t h = hash4(p);
             prev_[inserted_ & (windowSize_ - 1)] = head_[h];
             head_[h] = inserted_;
         }
     }
 
-    // The longest match at position that the reader can take, no longer than
+    // The best match at position that the reader can take, no longer than
     // maxLength; every position before it must have been entered.
     Match find(std::uint32_t position, unsigned maxLength) const
     {
@@ -348,42 +366,62 @@ public:
             return best;
         }
         const std::uint8_t *here = &history_[position - historyStart_];
+        consider(position, latest3_[hash3(here)], here, maxLength, best);
+        if (maxLength < 4) {
+            return best;
+        }
         unsigned depth = kChainDepth;
-        for (std::uint32_t candidate = head_[hash(position)]; candidate != kNone && depth-- > 0;
+        for (std::uint32_t candidate = head_[hash4(here)]; candidate != kNone && depth-- > 0;
              candidate = prev_[candidate & (windowSize_ - 1)]) {
-            const std::uint32_t distance = position - candidate;
-            if (candidate >= position || distance > windowSize_) {
+            if (!consider(position, candidate, here, maxLength, best) || best.length >= kGoodEnough) {
                 break;
-            }
-            const std::uint8_t *there = &history_[candidate - historyStart_];
-            if (there[best.length] != here[best.length] || there[0] != here[0]) {
-                continue;
-            }
-            unsigned length = 0;
-            while (length < maxLength && there[length] == here[length]) {
-                ++length;
-            }
-            if (length > best.length && usable(length, distance)) {
-                best = Match{length, distance};
-                if (length >= kGoodEnough || length == maxLength) {
-                    break;
-                }
             }
         }
         return best;
     }
 
 private:
-    // Matches of length 3 and 4 have position models with fewer slots.
-    bool usable(unsigned length, std::uint32_t distance) const
+    // Measures the match at candidate and keeps it if it saves more; false
+    // once no later candidate of a chain can do better: this one lies beyond
+    // the window (so do all after it), or the best is as long as allowed.
+    bool consider(std::uint32_t position, std::uint32_t candidate, const std::uint8_t *here, unsigned maxLength,
+                  Match &best) const
     {
-        return length >= 5 || (length == 4 ? distance <= maxDistance4_ : length == 3 && distance <= maxDistance3_);
+        const std::uint32_t distance = position - candidate;
+        if (best.length >= maxLength || candidate == kNone || candidate >= position || distance > windowSize_) {
+            return false;
+        }
+        const std::uint8_t *there = &history_[candidate - historyStart_];
+        if (there[best.length] != here[best.length] || there[0] != here[0]) {
+            return true;
+        }
+        unsigned length = 0;
+        while (length < maxLength && there[length] == here[length]) {
+            ++length;
+        }
+        const Match match{length, distance};
+        if (length >= kMinMatch && usable(match) && match.gain() > best.gain()) {
+            best = match;
+        }
+        return true;
     }
 
-    std::uint32_t hash(std::uint32_t position) const
+    // Matches of length 3 and 4 have position models with fewer slots.
+    bool usable(const Match &m) const
     {
-        const std::uint8_t *p = &history_[position - historyStart_];
+        return m.length >= 5 || (m.length == 4 ? m.distance <= maxDistance4_ : m.distance <= maxDistance3_);
+    }
+
+    static std::uint32_t hash3(const std::uint8_t *p)
+    {
         const std::uint32_t v = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+        return (v * 2654435761u) >> (32 - kShortHashBits);
+    }
+
+    std::uint32_t hash4(const std::uint8_t *p) const
+    {
+        const std::uint32_t v =
+            std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
         return (v * 2654435761u) >> (32 - hashBits_);
     }
 
@@ -391,6 +429,7 @@ private:
     unsigned hashBits_;
     std::uint32_t maxDistance3_;
     std::uint32_t maxDistance4_;
+    std::vector<std::uint32_t> latest3_;
     std::vector<std::uint32_t> head_;
     std::vector<std::uint32_t> prev_;  // by position within the window
     std::vector<std::uint8_t> history_;
@@ -437,7 +476,7 @@ public:
             while (match.length >= kMinMatch && match.length < kLazyBelow && p + 1 < end) {
                 finder_.insertUpTo(p + 1);
                 const Match next = finder_.find(p + 1, std::min<std::uint32_t>(kMaxMatch, end - p - 1));
-                if (next.length <= match.length) {
+                if (next.gain() <= match.gain()) {
                     break;
                 }
                 putLiteral(finder_.at(p));

@@ -115,18 +115,4 @@ TEST(QuantumModel, FourthRescaleReordersThenEveryFiftieth)
     EXPECT_EQ(m.halvingsLeft, 50);
 }
 
-TEST(QuantumModel, ModelSizesFollowTheWindow)
-{
-    struct Case {
-        unsigned bits, shortest, shorter, longer;
-    };
-    for (const Case &c : {Case{10, 20, 20, 20}, Case{15, 24, 30, 30}, Case{21, 24, 36, 42}}) {
-        QuantumModels models;
-        resetQuantumModels(models, c.bits);
-        EXPECT_EQ(models.shortPositions[0].symbolCount, c.shortest) << c.bits;
-        EXPECT_EQ(models.shortPositions[1].symbolCount, c.shorter) << c.bits;
-        EXPECT_EQ(models.longPositions.symbolCount, c.longer) << c.bits;
-    }
-}
-
 }  // namespace

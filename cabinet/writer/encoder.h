@@ -29,4 +29,10 @@ std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::s
 
 std::unique_ptr<BlockEncoder> makeMszipEncoder(std::string &error);
 
+inline constexpr unsigned kQuantumMinWindowBits = 10;
+inline constexpr unsigned kQuantumMaxWindowBits = 21;
+inline constexpr unsigned kQuantumDefaultWindowBits = 21;  // "quantum" without ":N"
+// Null with error set for a window exponent outside 10 to 21.
+std::unique_ptr<BlockEncoder> makeQuantumEncoder(unsigned windowBits, std::string &error);
+
 }  // namespace cabwriter

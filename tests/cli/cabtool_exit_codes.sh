@@ -17,6 +17,7 @@ expect_status 2 "list with two cabinets" "$CABTOOL" list good.cab good.cab
 expect_status 2 "create without -o" "$CABTOOL" create src/noise.bin
 expect_status 2 "create without files" "$CABTOOL" create -o x.cab
 expect_status 2 "create with an unknown method" "$CABTOOL" create -m lzw -o x.cab src/noise.bin
+expect_status 2 "create with a Quantum window out of range" "$CABTOOL" create -m quantum:22 -o x.cab src/noise.bin
 expect_status 2 "create with a bad reserve" "$CABTOOL" create --reserve 1,2 -o x.cab src/noise.bin
 expect_status 2 "create with a bad size" "$CABTOOL" create --max-cabinet 12k -o x.cab src/noise.bin
 

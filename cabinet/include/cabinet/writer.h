@@ -30,19 +30,21 @@ namespace cabwriter {
 enum class Method : std::uint8_t {
     None = 0,
     Mszip = 1,
+    Quantum = 2,
 };
 
 struct Compression {
     Method method = Method::Mszip;
     // Window size exponent for the methods that have one (stored in bits 8 to
-    // 12 of the compression type); MSZIP and stored ignore it.
+    // 12 of the compression type; Quantum takes 10 to 21); MSZIP and stored ignore it.
     std::uint8_t windowBits = 0;
 
     // The 16-bit compression type as a folder entry stores it.
     std::uint16_t typeWord() const;
 };
 
-// Parses "none", "mszip" (case-insensitive). Answers false for anything else,
+// Parses "none", "mszip", "quantum" (window exponent 21) and "quantum:N" with
+// N from 10 to 21 (case-insensitive). Answers false for anything else,
 // including methods this writer cannot encode yet.
 bool parseCompression(const std::string &text, Compression &out);
 

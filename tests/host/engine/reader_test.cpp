@@ -271,7 +271,7 @@ TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
          CabErrorCode::DecodeFailed},
         {"MSZIP block without its signature", cabinet([](CabPlan &s) { s.folders[0].type = 1; }),
          CabErrorCode::DecodeFailed},
-        {"Quantum folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x0F02; }), CabErrorCode::DecodeFailed},
+        {"Quantum window 2^22", cabinet([](CabPlan &s) { s.folders[0].type = 0x1602; }), CabErrorCode::DecodeFailed},
         {"LZX folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
     };
     for (std::uint16_t method = 4; method <= 15; ++method) {

@@ -16,7 +16,7 @@ for bits in 16 21; do
   for f in $FILES; do
     cmp -s "$f" "x$bits/$f" || fail "quantum:$bits: $f differs after paged extraction"
   done
-  expect_status 1 "test quantum:$bits without room for pages" "$CABTOOL" test --max-window-memory 8000 "q$bits.cab"
+  expect_status 1 "test quantum:$bits without room for pages" "$CABTOOL" test --verbose --max-window-memory 8000 "q$bits.cab"
   grep -q 'OutOfMemory' "$WORK/last.err" || fail "quantum:$bits: a window with no room is not OutOfMemory"
 done
 expect_status 2 "a size that is not a number" "$CABTOOL" test --max-window-memory 40k q16.cab

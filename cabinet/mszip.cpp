@@ -168,7 +168,9 @@ public:
             default:
                 return DecoderResult::BadData;
             }
-            if (outcome == Outcome::Bad) {
+            // Zero bits taken from past the block's end mean the data was cut
+            // short, even where they happened to decode.
+            if (outcome == Outcome::Bad || reader_.overran()) {
                 return DecoderResult::BadData;
             }
         }

@@ -12,6 +12,7 @@ namespace {
 constexpr int kMaxHandles = 32;
 constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
+std::uint64_t g_bytesRead = 0;
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -66,6 +67,7 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
     if (got < count && std::ferror(stream)) {
         return -1;
     }
+    g_bytesRead += got;
     return static_cast<std::int32_t>(got);
 }
 
@@ -124,6 +126,11 @@ int openHandleCount()
         count += stream != nullptr ? 1 : 0;
     }
     return count;
+}
+
+std::uint64_t bytesReadByEngine()
+{
+    return g_bytesRead;
 }
 
 CabinetEngine *createEngine(CabError *error)

@@ -22,5 +22,8 @@ std::int32_t adoptStream(std::FILE *stream);
 std::int32_t closeHandle(std::int32_t handle);
 // How many handles are open (cabinet handles are closed by the engine).
 int openHandleCount();
+// Bytes read through the engine's read callback since the program started:
+// what the engine has fetched from cabinets.
+std::uint64_t bytesReadByEngine();
 
 }  // namespace cabtool

@@ -18,6 +18,7 @@ packages=(
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
+  libdeflate-dev  # a speed baseline for the benchmarks only
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -72,9 +72,11 @@ struct LsbBitReader {
     {
         return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
     }
+    // n < 64. The mask lets the compiler shift by n as it stands: x86 shifts
+    // mask their count the same way.
     void drop(unsigned n)
     {
-        bits >>= n;
+        bits >>= n & 63;
         count -= n;
     }
     std::uint32_t take(unsigned n)

@@ -94,6 +94,12 @@ inline void copyFar(std::uint8_t *dst, std::uint32_t distance, std::uint32_t len
         } else if (length >= 4) {
             copy4(dst, src);
             copy4(dst + length - 4, src + length - 4);
+        } else if (length == 3) {
+            // The commonest match of all: no loop.
+            std::uint16_t pair;
+            std::memcpy(&pair, src, 2);
+            std::memcpy(dst, &pair, 2);
+            dst[2] = src[2];
         } else {
             for (std::uint32_t i = 0; i < length; ++i) {
                 dst[i] = src[i];
@@ -157,19 +163,22 @@ inline void fillRun(std::uint8_t *dst, std::uint8_t value, std::uint32_t length)
     }
 }
 
-// A copy whose source lies at or after its destination: reading each word
-// before writing the one below it keeps every byte read unchanged.
+// A copy whose source lies at or after its destination. Each word is read
+// before the one below it is written; with the source at least a word ahead,
+// no word read has been written over, so the last word may overlap the one
+// before it.
 inline void copyForward(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t length)
 {
-    while (length >= 8) {
-        copy8(dst, src);
-        dst += 8;
-        src += 8;
-        length -= 8;
+    if (src - dst < 8 || length < 8) {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            dst[i] = src[i];
+        }
+        return;
     }
-    for (std::uint32_t i = 0; i < length; ++i) {
-        dst[i] = src[i];
+    for (std::uint32_t done = 0; length - done > 8; done += 8) {
+        copy8(dst + done, src + done);
     }
+    copy8(dst + length - 8, src + length - 8);
 }
 
 // Resolves the next code through its primary table and, for a long code, the
@@ -318,7 +327,7 @@ private:
 
     // A reference reaching before the current block reads the window's tail,
     // which must hold this folder's data.
-    bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length)
+    [[gnu::always_inline]] bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length)
     {
         const std::uint32_t source = pos + kMszipWindowSize - distance;
         const std::uint32_t tail = kMszipWindowSize - source;

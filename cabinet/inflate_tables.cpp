@@ -118,8 +118,12 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
     if (rootSize > capacity) {
         return kFailed;
     }
-    // Entries no code reaches (incomplete sets) must decode as invalid.
-    fillInvalid(table, rootSize, root);
+    // Entries no code reaches (incomplete sets) must decode as invalid; a
+    // complete set writes every entry itself.
+    const bool complete = unusedCodes == 0;
+    if (!complete) {
+        fillInvalid(table, rootSize, root);
+    }
     unsigned used = rootSize;
 
     unsigned remaining[kMaxCodeLength + 1];
@@ -158,7 +162,9 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
                 return kFailed;
             }
             current = table + used;
-            fillInvalid(current, subSize, subBits);
+            if (!complete) {
+                fillInvalid(current, subSize, subBits);
+            }
             currentPrefix = code & rootMask;
             table[currentPrefix] = makeEntry(kOpLinkBase + subBits, root, used);
             used += subSize;

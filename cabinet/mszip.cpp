@@ -194,6 +194,16 @@ inline std::uint32_t nextEntry(LsbBitReader &r, const std::uint32_t *table, std:
     return entry;
 }
 
+// Takes a length or distance code and its `extra` bits with one shift of the
+// bit buffer, and answers the extra bits' value.
+[[gnu::always_inline]] inline std::uint32_t codeExtra(LsbBitReader &r, std::uint32_t entry, unsigned extra)
+{
+    const unsigned codeBits = entryBits(entry);
+    const auto value = static_cast<std::uint32_t>(r.bits >> codeBits) & ((1u << extra) - 1);
+    r.drop(codeBits + extra);
+    return value;
+}
+
 class Inflater {
 public:
     Inflater(const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out, std::uint32_t allowance,
@@ -401,8 +411,8 @@ private:
                         entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
                         op = entryOp(entry);
                     }
-                    r.drop(entryBits(entry));
                     if (op >= kOpEndOfBlock) {
+                        r.drop(entryBits(entry));
                         if (op == kOpLiteral) {
                             out[pos++] = static_cast<std::uint8_t>(entry >> 16);
                             entry = litLen[r.bits & litLenMask];
@@ -411,7 +421,7 @@ private:
                         outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
                         goto done;
                     }
-                    const std::uint32_t length = entryValue(entry) + r.take(op);
+                    const std::uint32_t length = entryValue(entry) + codeExtra(r, entry, op);
 
                     entry = dist[r.bits & distMask];
                     op = entryOp(entry);
@@ -423,8 +433,7 @@ private:
                     if (op >= kOpEndOfBlock) {
                         goto done;  // invalid distance code, or none in an empty set
                     }
-                    r.drop(entryBits(entry));
-                    const std::uint32_t distance = entryValue(entry) + r.take(op);
+                    const std::uint32_t distance = entryValue(entry) + codeExtra(r, entry, op);
                     r.refillFast();
                     entry = litLen[r.bits & litLenMask];
                     if (distance <= pos) {

@@ -189,6 +189,13 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
     return {true, root, used};
 }
 
+void widenRoot(std::uint32_t *table, unsigned builtBits, unsigned fullBits)
+{
+    for (unsigned index = 1u << builtBits; index < (1u << fullBits); ++index) {
+        table[index] = table[index & ((1u << builtBits) - 1)];
+    }
+}
+
 const FixedTables &fixedTables()
 {
     static const FixedTables tables = [] {
@@ -201,12 +208,14 @@ const FixedTables &fixedTables()
             buildDecodeTable(CodeSet::LiteralLength, lengths, 288, kLitLenRootBits, built.litLen,
                              kFixedLitLenEntries)
                 .rootBits;
+        widenRoot(built.litLen, built.litLenRootBits, kLitLenRootBits);
         for (unsigned symbol = 0; symbol < 30; ++symbol) {
             lengths[symbol] = 5;
         }
         built.distRootBits = buildDecodeTable(CodeSet::Distance, lengths, 30, 5, built.dist,
                                               kFixedDistEntries, true)
                                  .rootBits;
+        widenRoot(built.dist, built.distRootBits, kDistRootBits);
         return built;
     }();
     return tables;

@@ -44,10 +44,8 @@ constexpr unsigned kCodeLengthRootBits = 7;
 constexpr unsigned kLitLenTableArea = (1u << kLitLenRootBits) + 57 * 16 + 1;
 constexpr unsigned kDistTableArea = (1u << kDistRootBits) + 3 * 128 + 32;
 
-// Fixed literal/length codes are at most 9 bits long, which the root width is
-// lowered to.
-constexpr unsigned kFixedLitLenEntries = 1u << 9;
-constexpr unsigned kFixedDistEntries = 32;
+constexpr unsigned kFixedLitLenEntries = 1u << kLitLenRootBits;
+constexpr unsigned kFixedDistEntries = 1u << kDistRootBits;
 
 // Literal entries also carry bit 31, so that the decoder's hottest test is a
 // sign test.
@@ -91,7 +89,14 @@ struct TableBuild {
 TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned count, unsigned rootBits,
                             std::uint32_t *table, unsigned capacity, bool allowIncomplete = false);
 
-// The process-wide tables for fixed-code blocks.
+// Makes a table whose root came out narrower than fullBits (its longest code
+// is shorter, so it has no sub-tables) answer lookups of fullBits bits, by
+// repeating its primary entries; the decoder then indexes every table with
+// one fixed mask. The table must have room for 2^fullBits entries.
+void widenRoot(std::uint32_t *table, unsigned builtBits, unsigned fullBits);
+
+// The process-wide tables for fixed-code blocks, widened to the full roots;
+// the root widths given are those the codes needed.
 struct FixedTables {
     std::uint32_t litLen[kFixedLitLenEntries];
     std::uint32_t dist[kFixedDistEntries];

@@ -225,7 +225,7 @@ public:
                 break;
             case 1: {
                 const FixedTables &fixed = fixedTables();
-                outcome = codes(fixed.litLen, fixed.litLenRootBits, fixed.dist, fixed.distRootBits);
+                outcome = codes(fixed.litLen, fixed.dist);
                 break;
             }
             case 2:
@@ -332,7 +332,9 @@ private:
         if (!litLen.ok || !dist.ok) {
             return Outcome::Bad;
         }
-        return codes(state_.litLen, litLen.rootBits, state_.dist, dist.rootBits);
+        widenRoot(state_.litLen, litLen.rootBits, kLitLenRootBits);
+        widenRoot(state_.dist, dist.rootBits, kDistRootBits);
+        return codes(state_.litLen, state_.dist);
     }
 
     // A reference reaching before the current block reads the window's tail,
@@ -354,14 +356,14 @@ private:
 
     // Decodes literal/length and distance codes until the end-of-block code or
     // until the allowance is used up.
-    Outcome codes(const std::uint32_t *litLen, unsigned litLenBits, const std::uint32_t *dist, unsigned distBits)
+    Outcome codes(const std::uint32_t *litLen, const std::uint32_t *dist)
     {
         LsbBitReader r = reader_;
         std::uint8_t *const out = out_;
         std::uint32_t pos = pos_;
         const std::uint32_t limit = limit_;
-        const std::uint32_t litLenMask = (1u << litLenBits) - 1;
-        const std::uint32_t distMask = (1u << distBits) - 1;
+        constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
+        constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
 
         for (;;) {

@@ -453,7 +453,11 @@ private:
                 outcome = Outcome::OutputFull;
                 goto done;
             }
-            r.refillSlow();
+            if (r.canRefillFast()) {
+                r.refillFast();
+            } else {
+                r.refillSlow();
+            }
             std::uint32_t entry = nextEntry(r, litLen, litLenMask);
             unsigned op = entryOp(entry);
             if (op == kOpLiteral) {

@@ -8,10 +8,11 @@
 // backwards from the end of the buffer.
 //
 // Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
-// codes). Within a coded block a fast path handles symbols while at least eight
-// input bytes and a longest match of output room remain, so that it needs no
-// bounds checks per symbol; the slow path handles the ends of input and output
-// one symbol at a time.
+// codes). Within a coded block a fast path handles symbols while the input
+// holds three words and the output room for the most one pass writes, so that
+// it proves its bounds once per pass instead of per byte; the slow path handles
+// the ends of input and output one symbol at a time. Bits taken from past the
+// end of a block's bytes make the block BadData: it was cut short.
 #include "mszip.h"
 
 #include "bitreader.h"
@@ -24,7 +25,8 @@ namespace {
 using namespace inflate;
 
 constexpr std::uint32_t kLongestMatch = 258;
-// What one pass of the fast decoding loop may read and write at most.
+// What one pass of the fast decoding loop may read (three refills of a word,
+// each advancing at most seven bytes) and write at most.
 constexpr std::ptrdiff_t kFastInput = 24;
 constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};

@@ -383,7 +383,8 @@ private:
                     r.refillFast();
                     if (entryIsLiteral(entry)) {
                         // A refill holds at least 56 bits and a primary-table
-                        // literal takes at most 9: three fit without another.
+                        // literal takes at most 11: three fit, with the lookup
+                        // of what follows them, without another.
                         r.drop(entryBits(entry));
                         std::uint8_t literal = static_cast<std::uint8_t>(entry >> 16);
                         entry = litLen[r.bits & litLenMask];

@@ -33,7 +33,13 @@ Bytes fileBytes(int index)
     return out;
 }
 
-std::string fileName(int index) { return "f" + std::to_string(index) + ".txt"; }
+std::string fileName(int index)
+{
+    std::string name = "f";
+    name += std::to_string(index);
+    name += ".txt";
+    return name;
+}
 
 // The file entries of a one-cabinet image, rewritten in reverse order in place.
 void reverseFileList(Bytes &image)
@@ -99,8 +105,8 @@ class ReversedList : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("cabtool_order_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        folder_ = std::filesystem::temp_directory_path() / "cabtool_order";
+        folder_ += std::to_string(reinterpret_cast<std::uintptr_t>(this));
         std::filesystem::create_directories(folder_);
         cabwriter::Writer writer{cabwriter::Options{}};
         for (int i = 0; i < kFiles; ++i) {

@@ -341,12 +341,13 @@ private:
 
     // A reference reaching before the current block reads the window's tail,
     // which must hold this folder's data.
-    [[gnu::always_inline]] bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length)
+    [[gnu::always_inline]] bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length,
+                                            std::uint32_t filled)
     {
         const std::uint32_t source = pos + kMszipWindowSize - distance;
         const std::uint32_t tail = kMszipWindowSize - source;
         const std::uint32_t first = length < tail ? length : tail;
-        if (source + first > state_.filled) {
+        if (source + first > filled) {
             return false;
         }
         copyForward(out_ + pos, out_ + source, first);
@@ -364,6 +365,7 @@ private:
         std::uint8_t *const out = out_;
         std::uint32_t pos = pos_;
         const std::uint32_t limit = limit_;
+        const std::uint32_t filled = state_.filled;  // changes only between blocks
         constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
         constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
@@ -443,7 +445,7 @@ private:
                     entry = litLen[r.bits & litLenMask];
                     if (distance <= pos) {
                         copyWithin(out + pos, distance, length);
-                    } else if (!copyWrapped(pos, distance, length)) {
+                    } else if (!copyWrapped(pos, distance, length, filled)) {
                         goto done;
                     }
                     pos += length;
@@ -484,7 +486,7 @@ private:
             }
             if (distance <= pos) {
                 copyWithin(out + pos, distance, length);
-            } else if (!copyWrapped(pos, distance, length)) {
+            } else if (!copyWrapped(pos, distance, length, filled)) {
                 goto done;
             }
             pos += length;

@@ -16,9 +16,10 @@ static_assert(std::endian::native == std::endian::little,
 // Up to 63 bits are held at once, so a caller that refills once can take a whole
 // length/distance pair (at most 48 bits) without checking again.
 //
-// Bits wanted past the end of the input read as zero; paddedBytes counts the
-// zero bytes supplied so that byte-aligned reads can tell real input from
-// padding. The reader never touches memory outside [next, end).
+// Bits looked at past the end of the input read as zero, so that a lookup may
+// peek beyond a code that ends in the last byte; paddedBytes counts the zero
+// bytes supplied so that the decoder can tell whether it has taken any of
+// them. The reader never touches memory outside [next, end).
 struct LsbBitReader {
     const std::uint8_t *next = nullptr;
     const std::uint8_t *end = nullptr;
@@ -71,9 +72,11 @@ struct LsbBitReader {
     {
         return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
     }
+    // n < 64. The mask lets the compiler shift by n as it stands: x86 shifts
+    // mask their count the same way.
     void drop(unsigned n)
     {
-        bits >>= n;
+        bits >>= n & 63;
         count -= n;
     }
     std::uint32_t take(unsigned n)
@@ -109,4 +112,8 @@ struct LsbBitReader {
     }
 
     std::size_t bytesLeft() const { return static_cast<std::size_t>(end - next); }
+
+    // True once a bit of the zero padding has been taken: the padding sits at
+    // the top of the buffer, so it is all still held while count covers it.
+    bool overran() const { return count < 8 * paddedBytes; }
 };

@@ -118,8 +118,12 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
     if (rootSize > capacity) {
         return kFailed;
     }
-    // Entries no code reaches (incomplete sets) must decode as invalid.
-    fillInvalid(table, rootSize, root);
+    // Entries no code reaches (incomplete sets) must decode as invalid; a
+    // complete set writes every entry itself.
+    const bool complete = unusedCodes == 0;
+    if (!complete) {
+        fillInvalid(table, rootSize, root);
+    }
     unsigned used = rootSize;
 
     unsigned remaining[kMaxCodeLength + 1];
@@ -158,7 +162,9 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
                 return kFailed;
             }
             current = table + used;
-            fillInvalid(current, subSize, subBits);
+            if (!complete) {
+                fillInvalid(current, subSize, subBits);
+            }
             currentPrefix = code & rootMask;
             table[currentPrefix] = makeEntry(kOpLinkBase + subBits, root, used);
             used += subSize;
@@ -183,6 +189,13 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
     return {true, root, used};
 }
 
+void widenRoot(std::uint32_t *table, unsigned builtBits, unsigned fullBits)
+{
+    for (unsigned index = 1u << builtBits; index < (1u << fullBits); ++index) {
+        table[index] = table[index & ((1u << builtBits) - 1)];
+    }
+}
+
 const FixedTables &fixedTables()
 {
     static const FixedTables tables = [] {
@@ -195,12 +208,14 @@ const FixedTables &fixedTables()
             buildDecodeTable(CodeSet::LiteralLength, lengths, 288, kLitLenRootBits, built.litLen,
                              kFixedLitLenEntries)
                 .rootBits;
+        widenRoot(built.litLen, built.litLenRootBits, kLitLenRootBits);
         for (unsigned symbol = 0; symbol < 30; ++symbol) {
             lengths[symbol] = 5;
         }
         built.distRootBits = buildDecodeTable(CodeSet::Distance, lengths, 30, 5, built.dist,
                                               kFixedDistEntries, true)
                                  .rootBits;
+        widenRoot(built.dist, built.distRootBits, kDistRootBits);
         return built;
     }();
     return tables;

@@ -12,7 +12,8 @@
 //                  16      literal (or code-length symbol)
 //                  17..31  link to a sub-table indexed by (op - 16) further bits
 //                  99      invalid code
-//   bits 16..31  literal, base value, or the link's offset from the table start
+//   bits 16..30  literal, base value, or the link's offset from the table start
+//   bit  31      set on literal entries
 #pragma once
 
 #include <cstdint>
@@ -26,27 +27,39 @@ constexpr unsigned kOpLinkLast = 31;
 constexpr unsigned kOpInvalid = 99;
 
 constexpr unsigned kMaxCodeLength = 15;
-constexpr unsigned kLitLenRootBits = 9;
-constexpr unsigned kDistRootBits = 6;
+// Root widths: wide enough that nearly every code a real encoder makes is
+// resolved, with its extra-bit count and base, by one look-up.
+constexpr unsigned kLitLenRootBits = 11;
+constexpr unsigned kDistRootBits = 8;
 constexpr unsigned kCodeLengthRootBits = 7;
 
-// The largest tables any complete literal/length set (up to 286 codes) or
-// distance set (up to 30 codes) of lengths up to 15 can need with 9- and 6-bit
-// roots and the sub-table sizing used here. Smaller areas would turn away valid
-// deflate data.
-constexpr unsigned kLitLenTableArea = 852;
-constexpr unsigned kDistTableArea = 592;
+// Room for the largest table any complete set of lengths up to 15 can need
+// with these roots and the sub-table sizing used here. A sub-table of width w
+// is only made under a prefix whose codes form a complete subtree at least w
+// deep, which holds at least w + 1 codes, and w is at most 15 - root. So the
+// area is bounded by the root table plus, for every w + 1 codes, 2^w entries
+// at the widest w: 286 literal/length codes give 57 sub-tables of 16 and one
+// of 1; 30 distance codes give 3 of 128 and one of 32. Smaller areas would
+// turn away valid deflate data.
+constexpr unsigned kLitLenTableArea = (1u << kLitLenRootBits) + 57 * 16 + 1;
+constexpr unsigned kDistTableArea = (1u << kDistRootBits) + 3 * 128 + 32;
 
 constexpr unsigned kFixedLitLenEntries = 1u << kLitLenRootBits;
-constexpr unsigned kFixedDistEntries = 32;
+constexpr unsigned kFixedDistEntries = 1u << kDistRootBits;
+
+// Literal entries also carry bit 31, so that the decoder's hottest test is a
+// sign test.
+constexpr std::uint32_t kLiteralFlag = 0x80000000u;
 
 constexpr std::uint32_t makeEntry(unsigned op, unsigned bits, unsigned value)
 {
-    return static_cast<std::uint32_t>(value) << 16 | static_cast<std::uint32_t>(op) << 8 | bits;
+    return (op == kOpLiteral ? kLiteralFlag : 0u) | static_cast<std::uint32_t>(value) << 16 |
+           static_cast<std::uint32_t>(op) << 8 | bits;
 }
 constexpr unsigned entryBits(std::uint32_t entry) { return entry & 0xFF; }
 constexpr unsigned entryOp(std::uint32_t entry) { return (entry >> 8) & 0xFF; }
-constexpr unsigned entryValue(std::uint32_t entry) { return entry >> 16; }
+constexpr unsigned entryValue(std::uint32_t entry) { return (entry >> 16) & 0x7FFF; }
+constexpr bool entryIsLiteral(std::uint32_t entry) { return (entry & kLiteralFlag) != 0; }
 constexpr bool entryIsLink(std::uint32_t entry)
 {
     const unsigned op = entryOp(entry);
@@ -76,7 +89,14 @@ struct TableBuild {
 TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned count, unsigned rootBits,
                             std::uint32_t *table, unsigned capacity, bool allowIncomplete = false);
 
-// The process-wide tables for fixed-code blocks.
+// Makes a table whose root came out narrower than fullBits (its longest code
+// is shorter, so it has no sub-tables) answer lookups of fullBits bits, by
+// repeating its primary entries; the decoder then indexes every table with
+// one fixed mask. The table must have room for 2^fullBits entries.
+void widenRoot(std::uint32_t *table, unsigned builtBits, unsigned fullBits);
+
+// The process-wide tables for fixed-code blocks, widened to the full roots;
+// the root widths given are those the codes needed.
 struct FixedTables {
     std::uint32_t litLen[kFixedLitLenEntries];
     std::uint32_t dist[kFixedDistEntries];

@@ -8,10 +8,11 @@
 // backwards from the end of the buffer.
 //
 // Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
-// codes). Within a coded block a fast path handles symbols while at least eight
-// input bytes and a longest match of output room remain, so that it needs no
-// bounds checks per symbol; the slow path handles the ends of input and output
-// one symbol at a time.
+// codes). Within a coded block a fast path handles symbols while the input
+// holds three words and the output room for the most one pass writes, so that
+// it proves its bounds once per pass instead of per byte; the slow path handles
+// the ends of input and output one symbol at a time. Bits taken from past the
+// end of a block's bytes make the block BadData: it was cut short.
 #include "mszip.h"
 
 #include "bitreader.h"
@@ -24,6 +25,10 @@ namespace {
 using namespace inflate;
 
 constexpr std::uint32_t kLongestMatch = 258;
+// What one pass of the fast decoding loop may read (three refills of a word,
+// each advancing at most seven bytes) and write at most.
+constexpr std::ptrdiff_t kFastInput = 24;
+constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 struct InflateState {
@@ -59,14 +64,18 @@ MszipDecoderObject *checkedObject(void *decoder)
 // ---- Copies inside the window ------------------------------------------------------
 //
 // Writes never go past the end of the copy: the bytes after it are still the
-// previous block's history.
+// previous block's history, which later references may read. Short copies are
+// therefore made of two words that overlap in the middle instead of a word
+// that runs over.
 
-inline void copy8(std::uint8_t *dst, const std::uint8_t *src)
+inline std::uint64_t load8(const std::uint8_t *p)
 {
     std::uint64_t word;
-    std::memcpy(&word, src, 8);
-    std::memcpy(dst, &word, 8);
+    std::memcpy(&word, p, 8);
+    return word;
 }
+inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
+inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
 
 inline void copy4(std::uint8_t *dst, const std::uint8_t *src)
 {
@@ -75,38 +84,69 @@ inline void copy4(std::uint8_t *dst, const std::uint8_t *src)
     std::memcpy(dst, &word, 4);
 }
 
-// distance >= 8: every word read lies wholly before the word being written.
+// distance >= 8: every word read lies wholly before the word being written, or
+// in what this copy has already written.
 inline void copyFar(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
 {
     const std::uint8_t *src = dst - distance;
-    if (length >= 8) {
-        std::uint8_t *const stop = dst + length;
-        do {
+    if (length <= 16) {
+        if (length >= 8) {
             copy8(dst, src);
-            dst += 8;
-            src += 8;
-        } while (dst + 8 < stop);
-        // The last word overlaps the previous one instead of running over.
-        copy8(stop - 8, stop - 8 - distance);
-    } else if (length >= 4) {
-        copy4(dst, src);
-        copy4(dst + length - 4, src + length - 4);
-    } else {
-        for (std::uint32_t i = 0; i < length; ++i) {
-            dst[i] = src[i];
+            copy8(dst + length - 8, src + length - 8);
+        } else if (length >= 4) {
+            copy4(dst, src);
+            copy4(dst + length - 4, src + length - 4);
+        } else if (length == 3) {
+            // The commonest match of all: no loop.
+            std::uint16_t pair;
+            std::memcpy(&pair, src, 2);
+            std::memcpy(dst, &pair, 2);
+            dst[2] = src[2];
+        } else {
+            for (std::uint32_t i = 0; i < length; ++i) {
+                dst[i] = src[i];
+            }
         }
+        return;
     }
+    std::uint8_t *const stop = dst + length;
+    do {
+        copy8(dst, src);
+        copy8(dst + 8, src + 8);
+        dst += 16;
+        src += 16;
+    } while (stop - dst > 16);
+    copy8(stop - 16, stop - 16 - distance);
+    copy8(stop - 8, stop - 8 - distance);
+}
+
+// A run of one repeated byte.
+inline void fillRun(std::uint8_t *dst, std::uint8_t value, std::uint32_t length)
+{
+    const std::uint64_t word = 0x0101010101010101ull * value;
+    if (length < 8) {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            dst[i] = value;
+        }
+        return;
+    }
+    std::uint8_t *const stop = dst + length;
+    while (stop - dst > 8) {
+        store8(dst, word);
+        dst += 8;
+    }
+    store8(stop - 8, word);
 }
 
 // A back-reference that stays inside the current block (distance <= its start).
-inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
+[[gnu::always_inline]] inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
 {
     if (distance >= 8) {
         copyFar(dst, distance, length);
         return;
     }
     if (distance == 1) {
-        std::memset(dst, dst[-1], length);
+        fillRun(dst, dst[-1], length);
         return;
     }
     // A short period repeats: once a few bytes are out, the same pattern can be
@@ -125,6 +165,24 @@ inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t 
     }
 }
 
+// A copy whose source lies at or after its destination. Each word is read
+// before the one below it is written; with the source at least a word ahead,
+// no word read has been written over, so the last word may overlap the one
+// before it.
+inline void copyForward(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t length)
+{
+    if (src - dst < 8 || length < 8) {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            dst[i] = src[i];
+        }
+        return;
+    }
+    for (std::uint32_t done = 0; length - done > 8; done += 8) {
+        copy8(dst + done, src + done);
+    }
+    copy8(dst + length - 8, src + length - 8);
+}
+
 // Resolves the next code through its primary table and, for a long code, the
 // linked sub-table; drops the code's bits and answers its entry.
 inline std::uint32_t nextEntry(LsbBitReader &r, const std::uint32_t *table, std::uint32_t mask)
@@ -136,6 +194,16 @@ inline std::uint32_t nextEntry(LsbBitReader &r, const std::uint32_t *table, std:
     }
     r.drop(entryBits(entry));
     return entry;
+}
+
+// Takes a length or distance code and its `extra` bits with one shift of the
+// bit buffer, and answers the extra bits' value.
+[[gnu::always_inline]] inline std::uint32_t codeExtra(LsbBitReader &r, std::uint32_t entry, unsigned extra)
+{
+    const unsigned codeBits = entryBits(entry);
+    const auto value = static_cast<std::uint32_t>(r.bits >> codeBits) & ((1u << extra) - 1);
+    r.drop(codeBits + extra);
+    return value;
 }
 
 class Inflater {
@@ -159,7 +227,7 @@ public:
                 break;
             case 1: {
                 const FixedTables &fixed = fixedTables();
-                outcome = codes(fixed.litLen, fixed.litLenRootBits, fixed.dist, fixed.distRootBits);
+                outcome = codes(fixed.litLen, fixed.dist);
                 break;
             }
             case 2:
@@ -168,7 +236,9 @@ public:
             default:
                 return DecoderResult::BadData;
             }
-            if (outcome == Outcome::Bad) {
+            // Zero bits taken from past the block's end mean the data was cut
+            // short, even where they happened to decode.
+            if (outcome == Outcome::Bad || reader_.overran()) {
                 return DecoderResult::BadData;
             }
         }
@@ -264,21 +334,23 @@ private:
         if (!litLen.ok || !dist.ok) {
             return Outcome::Bad;
         }
-        return codes(state_.litLen, litLen.rootBits, state_.dist, dist.rootBits);
+        widenRoot(state_.litLen, litLen.rootBits, kLitLenRootBits);
+        widenRoot(state_.dist, dist.rootBits, kDistRootBits);
+        return codes(state_.litLen, state_.dist);
     }
 
     // A reference reaching before the current block reads the window's tail,
     // which must hold this folder's data.
-    bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length)
+    [[gnu::always_inline]] bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length,
+                                            std::uint32_t filled)
     {
         const std::uint32_t source = pos + kMszipWindowSize - distance;
         const std::uint32_t tail = kMszipWindowSize - source;
         const std::uint32_t first = length < tail ? length : tail;
-        if (source + first > state_.filled) {
+        if (source + first > filled) {
             return false;
         }
-        // The source lies ahead of the destination, so it is read before it is overwritten.
-        std::memmove(out_ + pos, out_ + source, first);
+        copyForward(out_ + pos, out_ + source, first);
         if (length > first) {
             copyWithin(out_ + pos + first, pos + first, length - first);
         }
@@ -287,53 +359,97 @@ private:
 
     // Decodes literal/length and distance codes until the end-of-block code or
     // until the allowance is used up.
-    Outcome codes(const std::uint32_t *litLen, unsigned litLenBits, const std::uint32_t *dist, unsigned distBits)
+    Outcome codes(const std::uint32_t *litLen, const std::uint32_t *dist)
     {
         LsbBitReader r = reader_;
         std::uint8_t *const out = out_;
         std::uint32_t pos = pos_;
         const std::uint32_t limit = limit_;
-        const std::uint32_t litLenMask = (1u << litLenBits) - 1;
-        const std::uint32_t distMask = (1u << distBits) - 1;
+        const std::uint32_t filled = state_.filled;  // changes only between blocks
+        constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
+        constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
 
         for (;;) {
-            // Fast path. One refill leaves at least 56 bits, enough for a
-            // length code with its extra bits (20) and a distance code with
-            // its extra bits (28).
-            while (r.canRefillFast() && limit - pos >= kLongestMatch) {
+            // Fast path: while three refills can each load a whole word and
+            // the output has room for the most one pass writes (three
+            // literals, or two and a longest match), nothing inside needs a
+            // bounds check. The next literal/length entry is looked up as soon
+            // as its bits are known, so that the lookup overlaps the work on
+            // the current symbol; a refill only adds bits above, so an entry
+            // looked up before it stays right.
+            if (r.end - r.next >= kFastInput && pos + kFastOutput <= limit) {
                 r.refillFast();
-                std::uint32_t entry = nextEntry(r, litLen, litLenMask);
-                unsigned op = entryOp(entry);
-                if (op == kOpLiteral) {
-                    out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
-                    // At least 41 bits are still held, so a second literal
-                    // resolved by the primary table needs no refill.
-                    entry = litLen[r.bits & litLenMask];
-                    if (entryOp(entry) == kOpLiteral) {
+                std::uint32_t entry = litLen[r.bits & litLenMask];
+                do {
+                    r.refillFast();
+                    if (entryIsLiteral(entry)) {
+                        // A refill holds at least 56 bits and a primary-table
+                        // literal takes at most 11: three fit, with the lookup
+                        // of what follows them, without another.
                         r.drop(entryBits(entry));
-                        out[pos++] = static_cast<std::uint8_t>(entryValue(entry));
+                        std::uint8_t literal = static_cast<std::uint8_t>(entry >> 16);
+                        entry = litLen[r.bits & litLenMask];
+                        out[pos++] = literal;
+                        if (entryIsLiteral(entry)) {
+                            r.drop(entryBits(entry));
+                            literal = static_cast<std::uint8_t>(entry >> 16);
+                            entry = litLen[r.bits & litLenMask];
+                            out[pos++] = literal;
+                            if (entryIsLiteral(entry)) {
+                                r.drop(entryBits(entry));
+                                literal = static_cast<std::uint8_t>(entry >> 16);
+                                entry = litLen[r.bits & litLenMask];
+                                out[pos++] = literal;
+                                continue;
+                            }
+                        }
+                        r.refillFast();
                     }
-                    continue;
-                }
-                if (op >= kOpEndOfBlock) {
-                    outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
-                    goto done;
-                }
-                const std::uint32_t length = entryValue(entry) + r.take(op);
+                    // At least 56 bits are held: enough for a length code with
+                    // its extra bits (20) and a distance code with its extra
+                    // bits (28).
+                    unsigned op = entryOp(entry);
+                    if (op > kOpLinkBase) {
+                        if (op > kOpLinkLast) {
+                            goto done;
+                        }
+                        r.drop(entryBits(entry));
+                        entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
+                        op = entryOp(entry);
+                    }
+                    if (op >= kOpEndOfBlock) {
+                        r.drop(entryBits(entry));
+                        if (op == kOpLiteral) {
+                            out[pos++] = static_cast<std::uint8_t>(entry >> 16);
+                            entry = litLen[r.bits & litLenMask];
+                            continue;
+                        }
+                        outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
+                        goto done;
+                    }
+                    const std::uint32_t length = entryValue(entry) + codeExtra(r, entry, op);
 
-                entry = nextEntry(r, dist, distMask);
-                op = entryOp(entry);
-                if (op >= kOpEndOfBlock) {
-                    goto done;  // invalid distance code, or none in an empty set
-                }
-                const std::uint32_t distance = entryValue(entry) + r.take(op);
-                if (distance <= pos) {
-                    copyWithin(out + pos, distance, length);
-                } else if (!copyWrapped(pos, distance, length)) {
-                    goto done;
-                }
-                pos += length;
+                    entry = dist[r.bits & distMask];
+                    op = entryOp(entry);
+                    if (op > kOpLinkBase && op <= kOpLinkLast) {
+                        r.drop(entryBits(entry));
+                        entry = dist[entryValue(entry) + r.peek(op - kOpLinkBase)];
+                        op = entryOp(entry);
+                    }
+                    if (op >= kOpEndOfBlock) {
+                        goto done;  // invalid distance code, or none in an empty set
+                    }
+                    const std::uint32_t distance = entryValue(entry) + codeExtra(r, entry, op);
+                    r.refillFast();
+                    entry = litLen[r.bits & litLenMask];
+                    if (distance <= pos) {
+                        copyWithin(out + pos, distance, length);
+                    } else if (!copyWrapped(pos, distance, length, filled)) {
+                        goto done;
+                    }
+                    pos += length;
+                } while (r.end - r.next >= kFastInput && pos + kFastOutput <= limit);
             }
 
             // Slow path: one symbol, with the input padded by zeros and the
@@ -342,7 +458,11 @@ private:
                 outcome = Outcome::OutputFull;
                 goto done;
             }
-            r.refillSlow();
+            if (r.canRefillFast()) {
+                r.refillFast();
+            } else {
+                r.refillSlow();
+            }
             std::uint32_t entry = nextEntry(r, litLen, litLenMask);
             unsigned op = entryOp(entry);
             if (op == kOpLiteral) {
@@ -366,7 +486,7 @@ private:
             }
             if (distance <= pos) {
                 copyWithin(out + pos, distance, length);
-            } else if (!copyWrapped(pos, distance, length)) {
+            } else if (!copyWrapped(pos, distance, length, filled)) {
                 goto done;
             }
             pos += length;

@@ -27,6 +27,7 @@ packages=(
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
+  libdeflate-dev  # a speed baseline for the benchmarks only
 )
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)

@@ -4,6 +4,7 @@
 #include <cabinet/engine.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,15 @@ int runCreate(const Args &args);
 
 // Prints "cabtool: what" on stderr.
 void report(const std::string &what);
+
+// Prints one line (without its newline) on stream, or holds it back while the
+// walk has files produced out of list order (see holdOutput).
+void emitLine(std::FILE *stream, const std::string &text);
+// While held, lines are kept under the file-list entry in progress and come
+// out in list order when the hold ends, so that the output does not depend on
+// the order in which the files were produced.
+void holdOutput(bool hold);
+void setHeldEntry(int listIndex);
 int usageError(const std::string &what);
 
 // With --verbose, reports name the engine's error codes too.

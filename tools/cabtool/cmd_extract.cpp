@@ -74,7 +74,7 @@ public:
         if (!ok) {
             report(path_ + ": cannot set its date or attributes");
         }
-        std::printf("%s\n", path_.c_str());
+        emitLine(stdout, path_);
         return ok;
     }
 

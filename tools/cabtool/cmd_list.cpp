@@ -52,6 +52,7 @@ public:
         return 0;  // listing only: nothing is decoded
     }
     bool fileDone(const CabNotifyRecord &) override { return true; }
+    bool producesData() const override { return false; }
     void continuedFile(const CabNotifyRecord &record, bool) override
     {
         printEntry(record, continuation(record.folderIndex));

@@ -14,7 +14,7 @@ public:
     std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        std::printf("ok  %s\n", record.text1);
+        emitLine(stdout, std::string("ok  ") + record.text1);
         return true;
     }
 };

@@ -3,12 +3,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace cabtool {
 
 namespace {
 
 bool g_verbose = false;
+bool g_holding = false;
+int g_heldEntry = -1;
+std::map<int, std::vector<std::pair<std::FILE *, std::string>>> g_held;
 
 const char *errorCodeName(CabErrorCode code)
 {
@@ -50,9 +56,38 @@ std::string plainWords(CabErrorCode code)
 
 }  // namespace
 
+void emitLine(std::FILE *stream, const std::string &text)
+{
+    if (g_holding) {
+        g_held[g_heldEntry].emplace_back(stream, text);
+        return;
+    }
+    std::fprintf(stream, "%s\n", text.c_str());
+}
+
+void holdOutput(bool hold)
+{
+    g_holding = hold;
+    if (hold) {
+        return;
+    }
+    for (const auto &[entry, lines] : g_held) {
+        for (const auto &[stream, text] : lines) {
+            std::fprintf(stream, "%s\n", text.c_str());
+        }
+    }
+    g_held.clear();
+    g_heldEntry = -1;
+}
+
+void setHeldEntry(int listIndex)
+{
+    g_heldEntry = listIndex;
+}
+
 void report(const std::string &what)
 {
-    std::fprintf(stderr, "cabtool: %s\n", what.c_str());
+    emitLine(stderr, "cabtool: " + what);
 }
 
 int usageError(const std::string &what)

@@ -17,6 +17,7 @@ constexpr int kMaxHandles = 32;
 constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
 int g_lastOpenFailure = 0;
+std::uint64_t g_bytesRead = 0;
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -170,6 +171,7 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
     if (got < count && std::ferror(stream)) {
         return -1;
     }
+    g_bytesRead += got;
     return static_cast<std::int32_t>(got);
 }
 
@@ -239,6 +241,11 @@ void setWindowMemoryCap(std::uint32_t bytes)
 {
     g_capped = true;
     g_cap = bytes;
+}
+
+std::uint64_t bytesReadByEngine()
+{
+    return g_bytesRead;
 }
 
 CabinetEngine *createEngine(CabError *error)

@@ -29,5 +29,8 @@ std::int32_t closeHandle(std::int32_t handle);
 int lastOpenFailure();
 // How many handles are open (cabinet handles are closed by the engine).
 int openHandleCount();
+// Bytes read through the engine's read callback since the program started:
+// what the engine has fetched from cabinets.
+std::uint64_t bytesReadByEngine();
 
 }  // namespace cabtool

@@ -2,8 +2,10 @@
 
 #include "cabtool.h"
 #include "engine_io.h"
+#include "list_order.h"
 
 #include <set>
+#include <vector>
 
 namespace cabtool {
 
@@ -21,7 +23,40 @@ struct CallState {
     std::string nextOfOpened;
     std::string switchingTo;  // named by the last NeedCabinet
     std::string folder;
+    // The file list as the engine is steered through it, one entry at a time
+    // (empty when it reads the list as it stands).
+    bool listPlanned = false;
+    std::vector<ListEntry> entries;
+    std::vector<std::uint16_t> order;
+    std::size_t nextInOrder = 0;
 };
+
+// At the first boundary, plans the order in which files are to be produced;
+// at each boundary, hands the engine the next entry of that order.
+void steerFileList(CallState &state, CabNotifyRecord &record)
+{
+    if (!state.listPlanned) {
+        state.listPlanned = true;
+        if (state.handler->producesData() &&
+            readFileList(state.folder + state.opened, record.value, record.folderIndex, state.entries)) {
+            state.order = folderOrder(state.entries);
+        }
+        if (!state.order.empty()) {
+            holdOutput(true);
+        }
+    }
+    if (state.order.empty()) {
+        return;
+    }
+    if (state.nextInOrder == state.order.size()) {
+        record.folderIndex = 0;
+        return;
+    }
+    const std::uint16_t entry = state.order[state.nextInOrder++];
+    record.value = state.entries[entry].position;
+    record.folderIndex = 1;
+    setHeldEntry(entry);
+}
 
 std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
 {
@@ -69,6 +104,7 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
         state.inProgress.clear();
         return 1;
     case CabNotifyKind::FileListBoundary:
+        steerFileList(state, *record);
         return 0;
     }
     return 0;
@@ -129,6 +165,7 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
             handled.insert(state.inProgress);
             startsToSkip = state.startsSeen;
         }
+        holdOutput(false);
         if (!ok || !followSet) {
             break;
         }

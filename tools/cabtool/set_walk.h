@@ -31,6 +31,11 @@ public:
     // An entry that began in an earlier cabinet; `handled` tells whether this
     // walk has already dealt with it.
     virtual void continuedFile(const CabNotifyRecord &record, bool handled);
+    // Whether files are decoded (an open handle from fileStart). A walk that
+    // decodes has the engine produce the files of a list out of folder order
+    // in folder order, each folder decoded once, and holds its output back so
+    // that it still comes in list order.
+    virtual bool producesData() const { return true; }
 };
 
 struct WalkOutcome {

@@ -61,6 +61,8 @@ TEST(Checksum, FoldsWordsLittleEndianAndTheTailBigEndian)
         {"", 0x12345678, 0x12345678}, {"a", 0, 0x61},        {"ab", 0, 0x6162},
         {"abc", 0, 0x00616263},       {"abcd", 0, 0x64636261}, {"abcdefg", 0, 0x64636261 ^ 0x00656667},
         {"abc", 0xFF000000, 0xFF616263},
+        {"abcdefghijk", 0, 0x64636261 ^ 0x68676665 ^ 0x00696A6B},
+        {"abcdefghijkl", 7, 7 ^ 0x64636261 ^ 0x68676665 ^ 0x6C6B6A69},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(checksumOf(c.bytes, c.seed), c.expected) << '"' << c.bytes << '"';

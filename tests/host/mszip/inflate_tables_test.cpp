@@ -226,31 +226,45 @@ TEST(InflateTables, FixedDistanceSetOfThirtyCodesIsAccepted)
 
 TEST(InflateTables, TablesNeverOutgrowTheirArea)
 {
-    // The deepest distance set needs a 512-entry sub-table under its 64-entry
-    // root: far beyond 150 entries, yet valid deflate.
+    // The deepest distance set needs the widest sub-table under its root: far
+    // beyond the root table alone, yet valid deflate.
     const Lengths deep = chainToFifteen();
-    std::vector<std::uint32_t> table(kDistTableArea + 1, 0xDEADBEEF);
-    const TableBuild built = buildDecodeTable(CodeSet::Distance, deep.data(), static_cast<unsigned>(deep.size()), 6,
-                                              table.data(), kDistTableArea);
+    std::vector<std::uint32_t> table(kLitLenTableArea + 1, 0xDEADBEEF);
+    const TableBuild built = buildDecodeTable(CodeSet::Distance, deep.data(), static_cast<unsigned>(deep.size()),
+                                              kDistRootBits, table.data(), kDistTableArea);
     ASSERT_TRUE(built.ok);
-    EXPECT_EQ(built.entries, 64u + 512u);
-    EXPECT_LE(built.entries, kDistTableArea);
+    EXPECT_EQ(built.entries, (1u << kDistRootBits) + (1u << (kMaxCodeLength - kDistRootBits)));
 
-    // The distance set that needs the most room of all (found by exhaustive
-    // search over complete sets of up to 30 codes) fills its area exactly.
-    const Lengths worst = runs({{2, 3}, {3, 1}, {7, 13}, {8, 5}, {9, 1}, {10, 1}, {11, 1}, {12, 1}, {13, 1},
-                                {14, 1}, {15, 2}});
-    ASSERT_EQ(worst.size(), 30u);
-    const TableBuild worstBuilt = buildDecodeTable(CodeSet::Distance, worst.data(), 30, 6, table.data(),
-                                                   kDistTableArea);
-    ASSERT_TRUE(worstBuilt.ok);
-    EXPECT_EQ(worstBuilt.entries, kDistTableArea);
+    // Sets that spread many long codes over many prefixes still fit.
+    struct Crowded {
+        const char *name;
+        Lengths lengths;
+        CodeSet set;
+        unsigned rootBits;
+        unsigned area;
+    };
+    const Crowded crowded[] = {
+        {"distance lengths with a long tail",
+         runs({{2, 3}, {3, 1}, {7, 13}, {8, 5}, {9, 1}, {10, 1}, {11, 1}, {12, 1}, {13, 1}, {14, 1}, {15, 2}}),
+         CodeSet::Distance, kDistRootBits, kDistTableArea},
+        {"literal/length lengths with many deep codes",
+         runs({{8, 250}, {9, 10}, {10, 2}, {11, 2}, {12, 2}, {13, 2}, {14, 2}, {15, 4}}), CodeSet::LiteralLength,
+         kLitLenRootBits, kLitLenTableArea},
+    };
+    for (const Crowded &c : crowded) {
+        SCOPED_TRACE(c.name);
+        const TableBuild fitted = buildDecodeTable(c.set, c.lengths.data(), static_cast<unsigned>(c.lengths.size()),
+                                                   c.rootBits, table.data(), c.area);
+        ASSERT_TRUE(fitted.ok);
+        EXPECT_LE(fitted.entries, c.area);
+    }
 
     // One entry short of what the set needs: refused, and nothing written past the area.
-    const TableBuild cramped = buildDecodeTable(CodeSet::Distance, deep.data(), static_cast<unsigned>(deep.size()), 6,
-                                                table.data(), built.entries - 1);
+    table.assign(table.size(), 0xDEADBEEF);
+    const TableBuild cramped = buildDecodeTable(CodeSet::Distance, deep.data(), static_cast<unsigned>(deep.size()),
+                                                kDistRootBits, table.data(), built.entries - 1);
     EXPECT_FALSE(cramped.ok);
-    EXPECT_EQ(table[kDistTableArea], 0xDEADBEEF);
+    EXPECT_EQ(table[built.entries - 1], 0xDEADBEEFu);
 }
 
 }  // namespace

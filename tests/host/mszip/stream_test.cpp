@@ -221,20 +221,53 @@ TEST(MszipHistory, ResetForgetsThePreviousFolder)
     EXPECT_EQ(decoder.decode(reachingBack, produced), DecoderResult::BadData);
 }
 
-TEST(MszipInput, BitsPastTheEndReadAsZero)
+TEST(MszipInput, ACodeMayEndAtTheLastByte)
 {
-    // The end-of-block code of fixed blocks is seven zero bits: leave it out.
-    BitWriter w = fixedLiterals(text("hello"));
-    Bytes block = w.block();
-    const std::size_t bytesWithLiterals = (w.bitCount() + 7) / 8;
+    // 3 header bits, six 9-bit literals and the 7-bit end-of-block code fill
+    // exactly 8 bytes; the table lookups peek past the end without taking it.
+    const Bytes literals(6, 200);
+    BitWriter w = fixedLiterals(literals);
     w.fixedSymbol(256);
-    ASSERT_GT((w.bitCount() + 7) / 8, bytesWithLiterals);
-    block.resize(2 + bytesWithLiterals);
+    ASSERT_EQ(w.bitCount(), 64u);
 
     Decoder decoder;
     Bytes produced;
-    ASSERT_EQ(decoder.decode(block, produced), DecoderResult::Ok);
-    EXPECT_TRUE(produced == text("hello"));
+    ASSERT_EQ(decoder.decode(w.block(), produced), DecoderResult::Ok);
+    EXPECT_TRUE(produced == literals);
+}
+
+TEST(MszipInput, DataCutShortIsBadData)
+{
+    // The end-of-block code of fixed blocks is seven zero bits, which the
+    // padding past the end would supply: leave it out.
+    BitWriter withoutEnd = fixedLiterals(text("hello"));
+    const Bytes noEndOfBlock = withoutEnd.block();
+    withoutEnd.fixedSymbol(256);
+    ASSERT_GT(withoutEnd.block().size(), noEndOfBlock.size());
+
+    Decoder decoder;
+    Bytes produced;
+    EXPECT_EQ(decoder.decode(noEndOfBlock, produced), DecoderResult::BadData);
+
+    // Blocks from a real encoder, cut short: the zeros past the end decode to
+    // symbols, but the block must not pass for whole. A full window stops at
+    // its allowance before the end-of-block code, so only a short block shows
+    // that losing the last byte alone is caught.
+    struct Cut {
+        Corpus kind;
+        std::size_t size;
+        std::size_t cut;
+    };
+    const Cut cuts[] = {{Corpus::Text, kMszipWindowSize, 1024}, {Corpus::Binary, kMszipWindowSize, 128},
+                        {Corpus::Text, 5000, 1},                {Corpus::Binary, 5000, 1}};
+    for (const Cut &c : cuts) {
+        const Bytes block = compressFolder(makeCorpus(c.kind, c.size, 17), 6, Z_DEFAULT_STRATEGY)[0];
+        SCOPED_TRACE(testing::Message() << block.size() << " bytes for " << c.size << " cut by " << c.cut);
+        ASSERT_GT(block.size(), c.cut + 2);
+        const Bytes cutShort(block.begin(), block.end() - static_cast<std::ptrdiff_t>(c.cut));
+        Decoder fresh;
+        EXPECT_EQ(fresh.decode(cutShort, produced), DecoderResult::BadData);
+    }
 }
 
 TEST(MszipDynamic, UnusualButValidCodeSetsDecode)

@@ -1,0 +1,98 @@
+#include "list_order.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace cabtool {
+
+namespace {
+
+constexpr std::uint16_t kFromPrevious = 0xFFFD;
+constexpr std::uint16_t kToNext = 0xFFFE;
+constexpr std::uint16_t kBothWays = 0xFFFF;
+constexpr std::uint16_t kFlagHasNext = 0x0002;
+constexpr unsigned kNameLimit = 256;  // bytes of a name with its terminator
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+
+std::uint32_t le(const unsigned char *p, unsigned width)
+{
+    std::uint32_t value = 0;
+    for (unsigned i = width; i-- > 0;) {
+        value = value << 8 | p[i];
+    }
+    return value;
+}
+
+bool beginsEarlier(std::uint16_t folder) { return folder == kFromPrevious || folder == kBothWays; }
+bool goesOn(std::uint16_t folder) { return folder == kToNext || folder == kBothWays; }
+
+}  // namespace
+
+bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16_t count,
+                  std::vector<ListEntry> &entries)
+{
+    entries.clear();
+    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+    unsigned char header[36];
+    if (!in || std::fread(header, 1, sizeof header, in.get()) != sizeof header ||
+        (le(header + 30, 2) & kFlagHasNext) != 0 || std::fseek(in.get(), static_cast<long>(firstEntry), SEEK_SET) != 0) {
+        return false;
+    }
+    std::uint32_t position = firstEntry;
+    for (unsigned i = 0; i < count; ++i) {
+        unsigned char fixed[16];
+        if (std::fread(fixed, 1, sizeof fixed, in.get()) != sizeof fixed) {
+            return false;
+        }
+        unsigned nameBytes = 0;
+        int c = 0;
+        do {
+            c = std::fgetc(in.get());
+            ++nameBytes;
+        } while (c > 0 && nameBytes < kNameLimit);
+        if (c != 0) {
+            return false;
+        }
+        entries.push_back(ListEntry{position, static_cast<std::uint16_t>(le(fixed + 8, 2)), le(fixed + 4, 4)});
+        position += sizeof fixed + nameBytes;
+    }
+    return true;
+}
+
+std::vector<std::uint16_t> folderOrder(const std::vector<ListEntry> &entries)
+{
+    // Entries that began earlier lead, those that go on into the next cabinet
+    // close the list; between them only real folders.
+    std::size_t first = 0;
+    while (first < entries.size() && beginsEarlier(entries[first].folder)) {
+        ++first;
+    }
+    std::size_t last = entries.size();
+    while (last > first && goesOn(entries[last - 1].folder)) {
+        --last;
+    }
+    std::vector<std::uint16_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<std::uint16_t>(i);
+        if (i >= first && i < last && entries[i].folder >= kFromPrevious) {
+            return {};
+        }
+    }
+    const auto byFolderOffset = [&entries](std::uint16_t a, std::uint16_t b) {
+        if (entries[a].folder != entries[b].folder) {
+            return entries[a].folder < entries[b].folder;
+        }
+        return entries[a].offset < entries[b].offset;
+    };
+    if (std::is_sorted(order.begin() + first, order.begin() + last, byFolderOffset)) {
+        return {};
+    }
+    std::stable_sort(order.begin() + first, order.begin() + last, byFolderOffset);
+    return order;
+}
+
+}  // namespace cabtool

@@ -26,7 +26,7 @@ updater_setup() {
 
 make_shortcut() {
   mkdir -p "$MENU_DIR"
-  wine "$TOOLS_DIR/make_link.exe" "$(wine winepath -w "$MENU_DIR/$SHORTCUT_NAME" 2>/dev/null | tr -d '\r')" \
+  wine "$TOOLS_DIR/make_link.exe" "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Orvel Applications\\$SHORTCUT_NAME" \
     'C:\Program Files\Orvel Launcher Family\Launcher Application Files\launch.exe' >/dev/null 2>&1
   [ -f "$MENU_DIR/$SHORTCUT_NAME" ] || fail "the launcher's shortcut could not be made"
 }

@@ -20,7 +20,6 @@ public:
 
     CString& operator=(const char* text);
     operator const char*() const { return text_.c_str(); }
-    int GetLength() const { return static_cast<int>(text_.size()); }
     BOOL IsEmpty() const { return text_.empty(); }
     // Replaces the text with string `id` of the resource module; FALSE (and an
     // empty text) when there is none.

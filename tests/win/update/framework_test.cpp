@@ -196,7 +196,8 @@ DWORD WINAPI AnswerBox(LPVOID param)
     auto* seen = static_cast<std::string*>(param);
     for (int i = 0; i < 500; ++i) {
         HWND box = FindWindowA("#32770", nullptr);
-        if (box != nullptr && GetDlgItem(box, 0xFFFF) != nullptr) {
+        // Shown only once its texts are in place.
+        if (box != nullptr && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF) != nullptr) {
             char text[512] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
             *seen = Text(box) + "|" + text + "|" + (GetDlgItem(box, IDCANCEL) ? "cancel" : "ok");

@@ -35,7 +35,8 @@ private:
 class CWnd {
 public:
     CWnd() = default;
-    virtual ~CWnd();
+    // Leaves the window alone: a control goes with its dialog.
+    virtual ~CWnd() = default;
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
@@ -72,6 +73,8 @@ void DDX_Control(CDataExchange* exchange, int id, CWnd& control);
 class CDialog : public CWnd {
 public:
     CDialog() = default;
+    // Destroys the window when it still exists.
+    ~CDialog() override;
 
     // Creates the dialog from template `templateId` as a modeless window owned
     // by `parent` (none: no owner). FALSE when the window cannot be made.

@@ -4,12 +4,6 @@
 
 // ---- CWnd ------------------------------------------------------------------------
 
-CWnd::~CWnd()
-{
-    if (m_hWnd != nullptr)
-        ::DestroyWindow(m_hWnd);
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
@@ -67,6 +61,12 @@ void DDX_Control(CDataExchange* exchange, int id, CWnd& control)
 {
     if (control.m_hWnd == nullptr)
         control.m_hWnd = GetDlgItem(exchange->m_pDlgWnd->m_hWnd, id);
+}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd != nullptr)
+        ::DestroyWindow(m_hWnd);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent)

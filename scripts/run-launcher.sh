@@ -13,15 +13,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-bash scripts/bootstrap.sh
-build="${BUILD_DIR:-$root/build/win32}"
-if [ -z "${BUILD_DIR:-}" ]; then
-  cmake --preset win32 >/dev/null
-else
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j2 --target launch make_link launcher_probe >/dev/null
+source scripts/build-win32.sh launch make_link launcher_probe
 
 prefix="$build/wineprefix"
 app_dir="$build/launcher"

@@ -29,18 +29,11 @@
 #include <cstring>
 #include <vector>
 
+#include "print_utf8.h"
+
 namespace {
 
 const char kFrameClass[] = "OrvelLauncherBaseWin";
-
-void PrintUtf8(const char* label, const char* ansi)
-{
-    WCHAR wide[1024] = {};
-    char utf8[4096] = {};
-    if (MultiByteToWideChar(932, 0, ansi, -1, wide, 1024) > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
-    std::printf("%s: %s\n", label, utf8);
-}
 
 struct ShownWalk {
     DWORD process;

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The release flow, shown end to end: builds the programs, makes Update.cab
+# from the fresh launcher with cabtool, installs an older launcher with its
+# Start-menu shortcut in the Wine prefix, starts it and runs update.exe beside
+# Update.cab. Without a display it runs on a private Xvfb, saves screenshots
+# of the progress dialog and of the final message box, presses OK and prints
+# the PNGs' paths.
+#
+#   scripts/run-update.sh
+#
+# BUILD_DIR may name another win32 build folder than build/win32.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+source scripts/build-win32.sh launch update cabtool make_link update_probe
+
+prefix="$build/wineprefix"
+harness() { scripts/wine-harness --prefix="$prefix" "$@"; }
+harness prefix >/dev/null
+
+# The release: update.exe with Update.cab beside it. The cabinet holds the
+# launcher's files as the new build has them.
+release="$build/release"
+stage="$build/release-files"
+rm -rf "$release" "$stage"
+mkdir -p "$release" "$stage"
+cp "$build/update/update.exe" "$release/update.exe"
+cp "$build/launch/launch.exe" "$stage/launch.exe"
+sed 's/$/\r/' <<'INI' | iconv -f UTF-8 -t CP932 > "$stage/LAUNCH.INI"
+[LAUNCH]
+Item1=アプリケーション
+
+[アプリケーション]
+Item1=Notepad
+Item2=Registry
+
+[Notepad]
+File=notepad.exe
+Caption=メモ帳
+
+[Registry]
+File=regedit.exe
+Caption=レジストリ エディタ
+INI
+
+# The installed, older launcher: an earlier catalogue beside the program.
+install="$prefix/drive_c/Program Files/Orvel Launcher"
+rm -rf "$install"
+mkdir -p "$install"
+cp "$build/launch/launch.exe" "$install/launch.exe"
+sed 's/$/\r/' <<'INI' | iconv -f UTF-8 -t CP932 > "$install/LAUNCH.INI"
+[LAUNCH]
+Item1=旧版
+
+[旧版]
+Item1=Notepad
+
+[Notepad]
+File=notepad.exe
+Caption=メモ帳 (旧版)
+INI
+
+shots="$build/update-screenshots"
+mkdir -p "$shots"
+harness session bash -c '
+  set -u
+  release=$1 stage=$2 install=$3 shots=$4 tools=$5 cabtool=$6
+  menu="C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Orvel"
+  mkdir -p "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvel"
+  wine "$tools/make_link.exe" "$menu\\OrvelAVランチャー.lnk" "C:\\Program Files\\Orvel Launcher\\launch.exe" >/dev/null 2>&1
+  (cd "$stage" && wine "$cabtool" create -m mszip -o Update.cab launch.exe LAUNCH.INI) >/dev/null 2>&1
+  mv "$stage/Update.cab" "$release/Update.cab"
+  echo "Update.cab made with cabtool: $release/Update.cab"
+
+  wine "$install/launch.exe" >/dev/null 2>&1 &
+  for i in $(seq 1 50); do xdotool search --onlyvisible --name "^OrvelAV" >/dev/null 2>&1 && break; sleep 0.2; done
+  sleep 1
+  (cd /tmp && wine "$release/update.exe") >/dev/null 2>&1 &
+  pid=$!
+  box=""
+  for i in $(seq 1 100); do
+    box=$(xdotool search --onlyvisible --name "^Orvel用" 2>/dev/null | head -n 1)
+    [ -n "$box" ] && break
+    sleep 0.3
+  done
+  sleep 0.5
+  dialog=$(xdotool search --onlyvisible --name "^ｱｯﾌﾟﾃﾞｰﾄﾌｧｲﾙ" 2>/dev/null | head -n 1)
+  [ -n "$dialog" ] && import -window "$dialog" "$shots/progress-dialog.png"
+  import -window root "$shots/message-box.png"
+  wine "$tools/update_probe.exe" box 2>/dev/null | tr -d "\r"
+  wine "$tools/update_probe.exe" ok >/dev/null 2>&1
+  wait $pid || true
+  wineserver -k || true
+' run "$release" "$stage" "$install" "$shots" "$build/tests" "$build/cabtool.exe"
+if cmp -s "$stage/LAUNCH.INI" "$install/LAUNCH.INI"; then
+  echo "The installed launcher now has the new catalogue."
+else
+  echo "run-update: the installed catalogue was not replaced" >&2
+fi
+echo "Screenshot of the progress dialog: $shots/progress-dialog.png"
+echo "Screenshot of the final message box: $shots/message-box.png"

@@ -1,0 +1,131 @@
+// Looks at a running updater from outside.
+//
+//   update_probe dialog            prints the progress dialog as UTF-8 lines
+//                                  "caption: ...", "status: ...", "percent: ...",
+//                                  "bar: POS LOW HIGH", "x: ..., y: ..."
+//   update_probe box               prints the message box: "title: ...", "text: ..."
+//   update_probe ok                presses OK on the message box
+//   update_probe watch TEXT SECS   waits until the status line holds TEXT, then
+//                                  prints the percentage shown at that moment
+//   update_probe attr PATH         prints the file's attributes in hex
+//
+// Exit code 0 when the window (or file) was found, 3 when not.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "print_utf8.h"
+
+namespace {
+
+struct Search {
+    bool wantBox;
+    HWND found;
+};
+
+// The progress dialog holds the bar (1001); a message box holds its text (0xFFFF).
+BOOL CALLBACK Visit(HWND wnd, LPARAM param)
+{
+    Search* search = reinterpret_cast<Search*>(param);
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd))
+        return TRUE;
+    const bool isBox = GetDlgItem(wnd, 0xFFFF) != nullptr;
+    const bool isDialog = GetDlgItem(wnd, 1001) != nullptr;
+    if ((search->wantBox && isBox) || (!search->wantBox && isDialog)) {
+        search->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Find(bool box)
+{
+    Search search = {box, nullptr};
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+LRESULT Ask(HWND wnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(wnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+int PrintDialog()
+{
+    HWND dialog = Find(false);
+    if (dialog == nullptr)
+        return 3;
+    char text[1024] = {};
+    GetWindowTextA(dialog, text, sizeof text);
+    PrintUtf8("caption", text);
+    GetWindowTextA(GetDlgItem(dialog, 1000), text, sizeof text);
+    PrintUtf8("status", text);
+    GetWindowTextA(GetDlgItem(dialog, 1002), text, sizeof text);
+    PrintUtf8("percent", text);
+    HWND bar = GetDlgItem(dialog, 1001);
+    std::printf("bar: %ld %ld %ld\n", static_cast<long>(Ask(bar, PBM_GETPOS)),
+                static_cast<long>(Ask(bar, PBM_GETRANGE, TRUE)), static_cast<long>(Ask(bar, PBM_GETRANGE, FALSE)));
+    RECT box = {};
+    GetWindowRect(dialog, &box);
+    std::printf("centre: %ld %ld\n", (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    std::printf("screen: %d %d\n", GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+    return 0;
+}
+
+int Watch(const char* wanted, int seconds)
+{
+    for (int waited = 0; waited < seconds * 1000; waited += 5) {
+        HWND dialog = Find(false);
+        char status[1024] = {};
+        if (dialog != nullptr)
+            GetWindowTextA(GetDlgItem(dialog, 1000), status, sizeof status);
+        if (std::strstr(status, wanted) != nullptr) {
+            char percent[64] = {};
+            GetWindowTextA(GetDlgItem(dialog, 1002), percent, sizeof percent);
+            PrintUtf8("percent", percent);
+            return 0;
+        }
+        Sleep(5);
+    }
+    return 3;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* what = argc > 1 ? argv[1] : "";
+    if (std::strcmp(what, "dialog") == 0)
+        return PrintDialog();
+    if (std::strcmp(what, "box") == 0 || std::strcmp(what, "ok") == 0) {
+        HWND box = Find(true);
+        if (box == nullptr)
+            return 3;
+        if (what[0] == 'o')
+            return PostMessageA(box, WM_COMMAND, IDOK, 0) ? 0 : 1;
+        char text[1024] = {};
+        GetWindowTextA(box, text, sizeof text);
+        PrintUtf8("title", text);
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        PrintUtf8("text", text);
+        return 0;
+    }
+    if (std::strcmp(what, "watch") == 0 && argc == 4)
+        return Watch(argv[2], std::atoi(argv[3]));
+    if (std::strcmp(what, "attr") == 0 && argc == 3) {
+        const DWORD attributes = GetFileAttributesA(argv[2]);
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return 3;
+        std::printf("%02lx\n", static_cast<unsigned long>(attributes));
+        return 0;
+    }
+    std::fprintf(stderr, "usage: update_probe dialog|box|ok|watch TEXT SECONDS|attr PATH\n");
+    return 2;
+}

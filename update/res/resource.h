@@ -1,0 +1,14 @@
+// Resource ids of the updater.
+#pragma once
+
+#define IDD_UPDATE_PROGRESS 100
+#define IDS_INSTALL_CAPTION 101
+#define IDS_COPYING_FILE 102
+#define IDS_UPDATE_DONE 103
+#define IDS_PREPARING 104
+#define IDS_EXTRACT_FAILED 105
+#define IDS_NOT_INSTALLED 106
+#define IDR_MAINFRAME 128
+#define IDC_STATUS 1000
+#define IDC_PROGRESS 1001
+#define IDC_PERCENT 1002

@@ -178,22 +178,22 @@ struct ArithmeticDecoder {
 // bounds are the new interval's ends, so no division is needed at all.
 [[gnu::always_inline]] inline unsigned decodeSymbol(ArithmeticDecoder &d, QuantumModel &model)
 {
-    const QuantumModelEntry *const e = model.entries;
+    const std::uint16_t *const f = model.cumulative;
     const std::uint32_t range = d.high - d.low + 1;
-    const std::uint64_t scale = range * kReciprocal.of[e[0].cumulative];
+    const std::uint64_t scale = range * kReciprocal.of[f[0]];
     const std::uint32_t offset = d.code - d.low;
     unsigned i = 0;
     std::uint32_t upper = range;
-    std::uint32_t lower = scaled(e[1].cumulative, scale);
+    std::uint32_t lower = scaled(f[1], scale);
     while (lower > offset) {
         ++i;
         upper = lower;
-        lower = scaled(e[i + 1].cumulative, scale);
+        lower = scaled(f[i + 1], scale);
     }
-    const unsigned symbol = e[i].symbol;
     d.high = d.low + upper - 1;
     d.low += lower;
     renormalise(d);
+    const unsigned symbol = model.symbol[i];
     updateQuantumModel(model, i);
     return symbol;
 }

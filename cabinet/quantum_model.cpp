@@ -1,5 +1,7 @@
 #include "quantum_model.h"
 
+#include <utility>
+
 namespace {
 
 constexpr unsigned positionExtraBits(unsigned slot) { return slot < 4 ? 0 : (slot - 2) / 2; }
@@ -36,14 +38,15 @@ static_assert(kPositions.slots[quantumWindowSlots(kQuantumMaxWindowBits) - 1].ba
               1u << kQuantumMaxWindowBits);
 
 // The exchange sort the format fixes: stable orders would differ from it on ties.
-void sortByFrequency(QuantumModelEntry *entries, unsigned count)
+void sortByFrequency(QuantumModel &model)
 {
-    for (unsigned i = 0; i + 1 < count; ++i) {
-        for (unsigned j = i + 1; j < count; ++j) {
-            if (entries[j].cumulative > entries[i].cumulative) {
-                const QuantumModelEntry held = entries[i];
-                entries[i] = entries[j];
-                entries[j] = held;
+    std::uint16_t *const f = model.cumulative;
+    std::uint16_t *const s = model.symbol;
+    for (unsigned i = 0; i + 1 < model.symbolCount; ++i) {
+        for (unsigned j = i + 1; j < model.symbolCount; ++j) {
+            if (f[j] > f[i]) {
+                std::swap(f[i], f[j]);
+                std::swap(s[i], s[j]);
             }
         }
     }
@@ -70,22 +73,24 @@ const QuantumSlot kQuantumLengthSlot[kQuantumLengthSlots] = {
 
 void resetQuantumModel(QuantumModel &model, unsigned symbolCount)
 {
+    model = QuantumModel{};
     model.symbolCount = static_cast<std::uint16_t>(symbolCount);
     model.halvingsLeft = kQuantumFirstReorderAfter;
-    for (unsigned j = 0; j <= symbolCount; ++j) {
-        model.entries[j] = QuantumModelEntry{static_cast<std::uint16_t>(symbolCount - j), static_cast<std::uint16_t>(j)};
+    for (unsigned j = 0; j < symbolCount; ++j) {
+        model.cumulative[j] = static_cast<std::uint16_t>(symbolCount - j);
+        model.symbol[j] = static_cast<std::uint16_t>(j);
     }
 }
 
 void rescaleQuantumModel(QuantumModel &model)
 {
-    QuantumModelEntry *const e = model.entries;
+    std::uint16_t *const f = model.cumulative;
     const unsigned n = model.symbolCount;
     if (model.halvingsLeft-- != 1) {
         for (unsigned i = n; i-- > 0;) {
-            e[i].cumulative = static_cast<std::uint16_t>(e[i].cumulative >> 1);
-            if (e[i].cumulative <= e[i + 1].cumulative) {
-                e[i].cumulative = static_cast<std::uint16_t>(e[i + 1].cumulative + 1);
+            f[i] = static_cast<std::uint16_t>(f[i] >> 1);
+            if (f[i] <= f[i + 1]) {
+                f[i] = static_cast<std::uint16_t>(f[i + 1] + 1);
             }
         }
         return;
@@ -93,12 +98,11 @@ void rescaleQuantumModel(QuantumModel &model)
     model.halvingsLeft = kQuantumReorderEvery;
     // Single frequencies, halved and rounded up, are sorted and summed up again.
     for (unsigned i = 0; i < n; ++i) {
-        const unsigned own = e[i].cumulative - e[i + 1].cumulative;
-        e[i].cumulative = static_cast<std::uint16_t>((own + 1) >> 1);
+        f[i] = static_cast<std::uint16_t>((f[i] - f[i + 1] + 1) >> 1);
     }
-    sortByFrequency(e, n);
+    sortByFrequency(model);
     for (unsigned i = n; i-- > 0;) {
-        e[i].cumulative = static_cast<std::uint16_t>(e[i].cumulative + e[i + 1].cumulative);
+        f[i] = static_cast<std::uint16_t>(f[i] + f[i + 1]);
     }
 }
 

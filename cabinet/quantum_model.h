@@ -8,7 +8,9 @@
 // every entry before it; a total of kQuantumRescaleAt or more rescales the model.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 constexpr unsigned kQuantumMaxSymbols = 64;
 constexpr std::uint32_t kQuantumRescaleAt = 3801;
@@ -17,15 +19,15 @@ constexpr std::uint32_t kQuantumFrequencyStep = 8;
 constexpr std::uint16_t kQuantumFirstReorderAfter = 4;
 constexpr std::uint16_t kQuantumReorderEvery = 50;
 
-struct QuantumModelEntry {
-    std::uint16_t cumulative;  // never above kQuantumRescaleAt + kQuantumFrequencyStep
-    std::uint16_t symbol;
-};
-
+// Entry i is cumulative[i] with symbol[i]. The cumulative frequencies, never
+// above kQuantumRescaleAt + kQuantumFrequencyStep, are updated four at a time
+// as one 64-bit word: the array is a whole number of such words, and no lane
+// can carry into the next.
 struct QuantumModel {
     std::uint16_t symbolCount;
     std::uint16_t halvingsLeft;  // rescales left before the next one reorders
-    QuantumModelEntry entries[kQuantumMaxSymbols + 1];
+    std::uint16_t cumulative[kQuantumMaxSymbols + 4];
+    std::uint16_t symbol[kQuantumMaxSymbols];
 };
 
 // Every symbol at frequency 1: entry j holds n - j and symbol j.
@@ -36,10 +38,20 @@ void rescaleQuantumModel(QuantumModel &model);
 // Counts the symbol of entry `index` once.
 inline void updateQuantumModel(QuantumModel &model, unsigned index)
 {
-    for (unsigned i = 0; i <= index; ++i) {
-        model.entries[i].cumulative = static_cast<std::uint16_t>(model.entries[i].cumulative + kQuantumFrequencyStep);
+    constexpr std::uint64_t kStepEachLane = 0x0001000100010001u * kQuantumFrequencyStep;
+    static_assert(std::endian::native == std::endian::little, "entry i is lane i % 4 of its word");
+    unsigned i = 0;
+    std::uint64_t word;
+    for (; i + 4 <= index + 1; i += 4) {
+        std::memcpy(&word, model.cumulative + i, sizeof word);
+        word += kStepEachLane;
+        std::memcpy(model.cumulative + i, &word, sizeof word);
     }
-    if (model.entries[0].cumulative >= kQuantumRescaleAt) {
+    // The 0 to 3 entries left are the low lanes of the next word.
+    std::memcpy(&word, model.cumulative + i, sizeof word);
+    word += kStepEachLane & ((std::uint64_t{1} << (16 * (index + 1 - i))) - 1);
+    std::memcpy(model.cumulative + i, &word, sizeof word);
+    if (model.cumulative[0] >= kQuantumRescaleAt) {
         rescaleQuantumModel(model);
     }
 }

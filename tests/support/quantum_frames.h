@@ -99,13 +99,13 @@ private:
     void encode(QuantumModel &model, unsigned symbol)
     {
         unsigned i = 0;
-        while (model.entries[i].symbol != symbol) {
+        while (model.symbol[i] != symbol) {
             ++i;
         }
-        const std::uint32_t total = model.entries[0].cumulative;
+        const std::uint32_t total = model.cumulative[0];
         const std::uint32_t range = high_ - low_ + 1;
-        high_ = low_ + model.entries[i].cumulative * range / total - 1;
-        low_ = low_ + model.entries[i + 1].cumulative * range / total;
+        high_ = low_ + model.cumulative[i] * range / total - 1;
+        low_ = low_ + model.cumulative[i + 1] * range / total;
         for (;;) {
             if (((low_ ^ high_) & 0x8000) == 0) {
                 emit(high_ >> 15 & 1);

@@ -15,8 +15,10 @@ QuantumModel modelWith(std::vector<std::uint16_t> cumulative, std::vector<std::u
     m.symbolCount = static_cast<std::uint16_t>(symbols.size());
     m.halvingsLeft = halvingsLeft;
     for (std::size_t i = 0; i < cumulative.size(); ++i) {
-        m.entries[i].cumulative = cumulative[i];
-        m.entries[i].symbol = i < symbols.size() ? symbols[i] : 0;
+        m.cumulative[i] = cumulative[i];
+    }
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        m.symbol[i] = symbols[i];
     }
     return m;
 }
@@ -25,7 +27,7 @@ std::vector<std::uint16_t> cumulativeOf(const QuantumModel &m)
 {
     std::vector<std::uint16_t> v;
     for (unsigned i = 0; i <= m.symbolCount; ++i) {
-        v.push_back(m.entries[i].cumulative);
+        v.push_back(m.cumulative[i]);
     }
     return v;
 }
@@ -34,7 +36,7 @@ std::vector<std::uint16_t> symbolsOf(const QuantumModel &m)
 {
     std::vector<std::uint16_t> v;
     for (unsigned i = 0; i < m.symbolCount; ++i) {
-        v.push_back(m.entries[i].symbol);
+        v.push_back(m.symbol[i]);
     }
     return v;
 }
@@ -42,7 +44,7 @@ std::vector<std::uint16_t> symbolsOf(const QuantumModel &m)
 unsigned indexOf(const QuantumModel &m, unsigned symbol)
 {
     unsigned i = 0;
-    while (m.entries[i].symbol != symbol) {
+    while (m.symbol[i] != symbol) {
         ++i;
     }
     return i;
@@ -56,10 +58,10 @@ TEST(QuantumModel, RescalesOnceTheTotalReaches3801)
     for (int k = 0; k < 467; ++k) {
         updateQuantumModel(m, 0);
     }
-    EXPECT_EQ(m.entries[0].cumulative, 3800);
+    EXPECT_EQ(m.cumulative[0], 3800);
     EXPECT_EQ(m.halvingsLeft, 4);
     updateQuantumModel(m, 0);
-    EXPECT_EQ(m.entries[0].cumulative, 3808 / 2);
+    EXPECT_EQ(m.cumulative[0], 3808 / 2);
     EXPECT_EQ(m.halvingsLeft, 3);
 }
 
@@ -103,15 +105,15 @@ TEST(QuantumModel, FourthRescaleReordersThenEveryFiftieth)
         EXPECT_EQ(symbolsOf(m), (std::vector<std::uint16_t>{0, 1, 2, 3, 4, 5, 6})) << rescales;
     }
     countUntilRescale(6);
-    EXPECT_EQ(m.entries[0].symbol, 6);
+    EXPECT_EQ(m.symbol[0], 6);
     EXPECT_EQ(m.halvingsLeft, 50);
 
     while (rescales < 53) {
         countUntilRescale(2);
-        ASSERT_EQ(m.entries[0].symbol, 6) << rescales;
+        ASSERT_EQ(m.symbol[0], 6) << rescales;
     }
     countUntilRescale(2);
-    EXPECT_EQ(m.entries[0].symbol, 2);
+    EXPECT_EQ(m.symbol[0], 2);
     EXPECT_EQ(m.halvingsLeft, 50);
 }
 

@@ -30,6 +30,7 @@ namespace cabwriter {
 enum class Method : std::uint8_t {
     None = 0,
     Mszip = 1,
+    Lzx = 3,
 };
 
 struct Compression {
@@ -37,13 +38,18 @@ struct Compression {
     // Window size exponent for the methods that have one (stored in bits 8 to
     // 12 of the compression type); MSZIP and stored ignore it.
     std::uint8_t windowBits = 0;
+    // LZX: rewrite the targets of x86 CALL instructions (0xE8) as absolute
+    // addresses, which makes program code compress better. Not part of the
+    // type word; the first file of a folder decides it for the folder.
+    bool callTranslation = true;
 
     // The 16-bit compression type as a folder entry stores it.
     std::uint16_t typeWord() const;
 };
 
-// Parses "none", "mszip" (case-insensitive). Answers false for anything else,
-// including methods this writer cannot encode yet.
+// Parses "none", "mszip", "lzx" (window 2^21) and "lzx:N" for N from 15 to 21
+// (case-insensitive). Answers false for anything else, including methods this
+// writer cannot encode yet.
 bool parseCompression(const std::string &text, Compression &out);
 
 struct Options {

@@ -1,6 +1,6 @@
-// Quantum and LZX decoding are not written yet. Until they are, their queries
-// refuse the window, so such a folder fails cleanly with DecodeFailed when it
-// is selected. Each gets a file of its own when it is written.
+// Quantum decoding is not written yet. Until it is, its query refuses the
+// window, so such a folder fails cleanly with DecodeFailed when it is
+// selected. It gets a file of its own when it is written.
 #include "decoder.h"
 
 namespace {
@@ -25,4 +25,3 @@ DecoderResult refuseHandle(void *)
 }  // namespace
 
 const BlockDecoder kQuantumDecoder = {refuseQuery, refuseCreate, refuseDecode, refuseHandle, refuseHandle};
-const BlockDecoder kLzxDecoder = {refuseQuery, refuseCreate, refuseDecode, refuseHandle, refuseHandle};

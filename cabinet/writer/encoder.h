@@ -56,7 +56,7 @@ struct LzxSettings {
     std::uint32_t blockLength = 0;
     // Data blocks coded together at most; an LZX block never spans more.
     std::uint32_t framesPerRun = 8;
-    unsigned chainDepth = 32;
+    unsigned chainDepth = 48;
 };
 
 std::unique_ptr<BlockEncoder> makeLzxEncoder(const LzxSettings &settings, std::string &error);

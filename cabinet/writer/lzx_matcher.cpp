@@ -10,8 +10,9 @@ namespace cabwriter::lzx {
 namespace {
 
 constexpr unsigned kHashBits = 16;
+constexpr std::uint32_t kSlack = 8;
 // A match this long is taken at once, without looking one byte further.
-constexpr std::uint32_t kNiceLength = 96;
+constexpr std::uint32_t kNiceLength = 48;
 
 std::uint32_t hash3(const std::uint8_t *p)
 {
@@ -25,7 +26,7 @@ std::uint32_t hash3(const std::uint8_t *p)
 int gainOf(std::uint32_t length, unsigned slot)
 {
     const int cost = (slot < kRepeatSlots ? 7 : 10 + static_cast<int>(extraBits(slot))) + (length > 8 ? 5 : 0);
-    return static_cast<int>(length) * 8 - cost;
+    return static_cast<int>(length) * 6 - cost;
 }
 
 }  // namespace
@@ -36,13 +37,13 @@ Matcher::Matcher(unsigned windowBits, std::uint32_t maxPending, unsigned chainDe
 {
     // Twice the window, so that the buffer slides once per window of input.
     const std::uint32_t capacity = 2 * window_ + maxPending;
-    buffer_.resize(capacity);
+    buffer_.resize(capacity + kSlack);
     previous_.resize(capacity);
 }
 
 std::uint8_t *Matcher::append(std::uint32_t n)
 {
-    if (size_ + n > buffer_.size()) {
+    if (size_ + n > buffer_.size() - kSlack) {
         // Keep one window of history before the first unparsed byte.
         const std::uint32_t drop = parsed_ > window_ ? parsed_ - window_ : 0;
         const auto shift = static_cast<std::int32_t>(drop);
@@ -76,13 +77,25 @@ void Matcher::insertUpTo(std::uint32_t at)
 
 std::uint32_t Matcher::matchLength(std::uint32_t at, std::uint32_t from, std::uint32_t limit) const
 {
+    // Eight bytes at a time; the buffer's slack makes reading past the data safe.
     const std::uint8_t *a = buffer_.data() + at;
     const std::uint8_t *b = buffer_.data() + from;
     std::uint32_t n = 0;
-    while (n < limit && a[n] == b[n]) {
-        ++n;
+    while (n < limit) {
+        std::uint64_t x = 0;
+        std::uint64_t y = 0;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) {
+            std::uint32_t same = 0;
+            while (a[n + same] == b[n + same]) {
+                ++same;
+            }
+            return std::min(limit, n + same);
+        }
+        n += 8;
     }
-    return n;
+    return limit;
 }
 
 Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats &repeats)

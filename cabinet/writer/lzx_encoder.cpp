@@ -259,6 +259,9 @@ private:
         std::vector<Unit> units;
         std::size_t nextFrame = 0;
         for (std::uint64_t begin = start; begin < end;) {
+            while (frameEnds[nextFrame] <= begin) {
+                ++nextFrame;
+            }
             Unit unit;
             unit.begin = begin;
             unit.end = settings_.blockLength != 0 ? std::min(end, begin + step) : frameEnds[nextFrame];

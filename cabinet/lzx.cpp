@@ -228,7 +228,11 @@ inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint3
         // The source may run into the mirror, which is up to date for every
         // position this copy can read.
         const std::uint8_t *src = window + from;
-        if (offset >= 8) {
+        // Word copies need the source wholly behind the destination or clear
+        // of it. An offset close to the window size puts the source just ahead
+        // of the destination, where each byte must be read before this copy
+        // overwrites it: the byte loop below does that.
+        if (offset >= 8 && offset <= windowSize - length) {
             if (length >= 8) {
                 std::uint32_t i = 0;
                 for (; i + 8 < length; i += 8) {
@@ -246,14 +250,18 @@ inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint3
                 to[1] = src[1];
                 to[length - 1] = src[length - 1];
             }
-        } else if (offset == 1) {
+            return;
+        }
+        if (offset == 1) {
             std::memset(to, to[-1], length);
-        } else {
+            return;
+        }
+        if (offset < 8) {
             for (std::uint32_t i = 0; i < length; ++i) {
                 to[i] = src[i];
             }
+            return;
         }
-        return;
     }
     for (std::uint32_t i = 0; i < length; ++i) {
         const std::uint32_t at = (position + i) & windowMask;

@@ -3,8 +3,8 @@
 //
 // Input layout: 1 byte picks the window (exponent 15 + value mod 7), then,
 // repeated while bytes remain:
-//   1 byte   control: bit 0 resets the decoder first; bits 1-7 pick the
-//            frame size (0: 32768, 1-63: that many bytes, else 512 a step)
+//   1 byte   control: bit 0 resets the decoder first
+//   2 bytes  frame size, little-endian (0: 32768; above 32768 is refused)
 //   2 bytes  block length, little-endian (cut to what is left)
 //   n bytes  the block
 // Every block lives in a heap buffer of exactly its size, so any read past it
@@ -22,14 +22,6 @@ namespace {
 
 void *fuzzAlloc(std::uint32_t size) { return std::malloc(size); }
 void fuzzFree(void *block) { std::free(block); }
-
-std::uint32_t frameSizeOf(unsigned pick)
-{
-    if (pick == 0) {
-        return kLzxFrameSize;
-    }
-    return pick < 64 ? pick : (pick - 63) * 512;
-}
 
 }  // namespace
 
@@ -50,10 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<std::uint8_t> out(kLzxFrameSize);
 
     std::size_t at = 1;
-    while (size - at >= 3) {
+    while (size - at >= 5) {
         const std::uint8_t control = data[at];
-        std::size_t length = data[at + 1] | static_cast<std::size_t>(data[at + 2]) << 8;
-        at += 3;
+        std::uint32_t frame = data[at + 1] | static_cast<std::uint32_t>(data[at + 2]) << 8;
+        std::size_t length = data[at + 3] | static_cast<std::size_t>(data[at + 4]) << 8;
+        at += 5;
         if (length > size - at) {
             length = size - at;
         }
@@ -66,13 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if ((control & 1) != 0 && kLzxDecoder.resetDecoder(decoder) != DecoderResult::Ok) {
             std::abort();
         }
-        const std::uint32_t frame = frameSizeOf(control >> 1);
+        if (frame == 0) {
+            frame = kLzxFrameSize;
+        }
         std::uint32_t produced = frame;
         const DecoderResult result =
             kLzxDecoder.decodeBlock(decoder, block, static_cast<std::uint32_t>(length), out.data(), &produced);
         std::free(block);
-        if (result == DecoderResult::Ok ? produced != frame
-                                        : result != DecoderResult::BadData || produced != 0) {
+        const DecoderResult allowed = frame > kLzxFrameSize ? DecoderResult::BadSize : DecoderResult::BadData;
+        if (result == DecoderResult::Ok ? produced != frame : result != allowed || produced != 0) {
             std::abort();
         }
     }

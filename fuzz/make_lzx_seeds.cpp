@@ -17,16 +17,11 @@ namespace {
 struct Framed {
     Bytes bytes;
     explicit Framed(unsigned windowBits) { bytes.push_back(static_cast<std::uint8_t>(windowBits - 15)); }
-    // frameSize: 32768, or a size the control byte can name.
     void block(const Bytes &data, std::uint32_t frameSize, bool reset = false)
     {
-        unsigned pick = 0;
-        if (frameSize < 64) {
-            pick = frameSize;
-        } else if (frameSize < 32768) {
-            pick = frameSize / 512 + 63;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(pick << 1 | (reset ? 1 : 0)));
+        bytes.push_back(reset ? 1 : 0);
+        bytes.push_back(static_cast<std::uint8_t>(frameSize));
+        bytes.push_back(static_cast<std::uint8_t>(frameSize >> 8));
         bytes.push_back(static_cast<std::uint8_t>(data.size()));
         bytes.push_back(static_cast<std::uint8_t>(data.size() >> 8));
         bytes.insert(bytes.end(), data.begin(), data.end());
@@ -85,8 +80,8 @@ int main(int argc, char **argv)
         StreamBuilder b(15);
         codedFrame(b, false, 32768, 1, 30);
         f.block(b.endFrame(), 32768);
-        codedFrame(b, true, 4608, 2, 30);
-        f.block(b.endFrame(), 4608);
+        codedFrame(b, true, 5000, 2, 30);
+        f.block(b.endFrame(), 5000);
         seeds.emplace_back("verbatim-then-aligned", f);
     }
     {
@@ -94,8 +89,8 @@ int main(int argc, char **argv)
         StreamBuilder b(21);
         b.translation(12000000);
         b.uncompressedBlock(pattern(33, 3), 1, 2, 3);
-        codedFrame(b, false, 30, 4, 50);
-        f.block(b.endFrame(), 63);
+        codedFrame(b, false, 31, 4, 50);
+        f.block(b.endFrame(), 64);
         seeds.emplace_back("translation-uncompressed-odd", f);
     }
     {
@@ -110,11 +105,11 @@ int main(int argc, char **argv)
     {
         Framed f(17);
         StreamBuilder b(17);
-        b.uncompressedBlock(pattern(32768 + 1024, 7), 1, 1, 1);
+        b.uncompressedBlock(pattern(32768 + 1023, 7), 1, 1, 1);
         Bytes stream = b.endFrame();
-        const auto split = stream.begin() + static_cast<std::ptrdiff_t>(stream.size() - 1024);
+        const auto split = stream.begin() + static_cast<std::ptrdiff_t>(stream.size() - 1024);  // with the filler
         f.block(Bytes(stream.begin(), split), 32768);
-        f.block(Bytes(split, stream.end()), 1024);
+        f.block(Bytes(split, stream.end()), 1023);
         seeds.emplace_back("uncompressed-spanning-frames", f);
     }
 

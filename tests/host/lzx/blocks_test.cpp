@@ -67,6 +67,34 @@ TEST(LzxBlocks, VerbatimBlockAcrossFramesWithEveryKindOfMatch)
     EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
 }
 
+// Offsets just short of the window size read the bytes just ahead of the
+// match, which the match itself overwrites a few bytes later.
+TEST(LzxBlocks, MatchesFromTheOldestBytesOfTheWindow)
+{
+    LzxDecoder decoder(15);
+    StreamBuilder b(15);
+    Bytes data(32768);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    }
+    b.uncompressedBlock(data, 1, 1, 1);
+    const Bytes frame1 = b.endFrame();
+    b.verbatimBlock(800, flatLengths(256 + 8 * 30), flatLengths(249));
+    for (int i = 0; i < 300; ++i) {  // past the mirrored start of the window
+        b.literal(static_cast<std::uint8_t>(i));
+    }
+    b.match(17, 32763);
+    b.match(257, 32765);
+    b.match(100, 32760);
+    for (std::size_t i = b.expected.size(); i < 32768 + 800; ++i) {
+        b.literal('.');
+    }
+    const Bytes frame2 = b.endFrame();
+    EXPECT_EQ(decoder.frame(frame1, 32768), data);
+    const Bytes expected = b.takeExpected();
+    EXPECT_EQ(decoder.frame(frame2, 800), Bytes(expected.begin() + 32768, expected.end()));
+}
+
 TEST(LzxBlocks, AlignedBlocksSplitOffsetsBetweenExtraBitsAndTheAlignedTree)
 {
     LzxDecoder decoder(16);  // 32 position slots: the main tree's size depends on it

@@ -4,7 +4,6 @@
 // target's framing (see lzx_fuzz.cpp).
 //   make_lzx_writer_seeds OUTPUT_FOLDER
 #include "host/lzx_writer/lzx_corpus.h"
-#include "writer/encoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -22,15 +21,8 @@ using cabwriter::LzxBlocks;
 bool appendFolder(Bytes &seed, const Bytes &stream, const cabwriter::LzxSettings &settings, bool reset)
 {
     std::string error;
-    auto encoder = cabwriter::makeLzxEncoder(settings, error);
     std::vector<cabwriter::EncodedBlock> blocks;
-    for (std::size_t at = 0; encoder && at < stream.size(); at += cabwriter::kBlockSize) {
-        const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(cabwriter::kBlockSize, stream.size() - at));
-        if (!encoder->queueBlock(stream.data() + at, size, blocks, error)) {
-            break;
-        }
-    }
-    if (!encoder || !error.empty() || !encoder->flush(blocks, error)) {
+    if (!lzxcorpus::encodeFolder(settings, stream, blocks, error)) {
         std::fprintf(stderr, "encoder: %s\n", error.c_str());
         return false;
     }
@@ -56,11 +48,7 @@ int main(int argc, char **argv)
     }
     std::error_code ignored;
     std::filesystem::create_directories(argv[1], ignored);
-    Bytes stream = corpus::prose(20000, 1);
-    for (const Bytes &part : {lzxcorpus::calls(20000, 2), corpus::noise(8000, 3), lzxcorpus::records(20000, 4),
-                              corpus::prose(7, 5)}) {
-        stream.insert(stream.end(), part.begin(), part.end());
-    }
+    const Bytes stream = lzxcorpus::mixed(20000);
     const Bytes second = corpus::prose(5000, 6);
     const struct {
         const char *name;

@@ -1,11 +1,16 @@
 // Inputs that steer the LZX encoder into each of its paths: program-like
 // bytes full of CALL instructions, records whose offsets share their low bits
-// (aligned blocks), and a chunk repeated just inside the window's reach.
+// (aligned blocks), and a chunk repeated just inside the window's reach; and
+// a folder's stream coded straight through the encoder, data block by data
+// block, for callers that need settings the writer does not offer.
 #pragma once
 
 #include "host/writer/corpus.h"
+#include "writer/encoder.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace lzxcorpus {
@@ -61,6 +66,34 @@ inline std::vector<std::uint8_t> farRepeat(unsigned windowBits, std::uint32_t se
     out.resize((std::size_t{1} << windowBits) - 100, 0);
     out.insert(out.end(), out.begin(), out.begin() + chunk);
     return out;
+}
+
+// Text, code, noise, records and a short tail, in that order.
+inline std::vector<std::uint8_t> mixed(std::size_t partSize)
+{
+    std::vector<std::uint8_t> out = corpus::prose(partSize, 1);
+    for (const auto &part : {calls(partSize, 2), corpus::noise(partSize / 2, 3), records(partSize, 4),
+                             corpus::prose(17, 5)}) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+// The data blocks of one folder holding stream; false with error on failure.
+inline bool encodeFolder(const cabwriter::LzxSettings &settings, const std::vector<std::uint8_t> &stream,
+                         std::vector<cabwriter::EncodedBlock> &blocks, std::string &error)
+{
+    auto encoder = cabwriter::makeLzxEncoder(settings, error);
+    if (!encoder) {
+        return false;
+    }
+    for (std::size_t at = 0; at < stream.size(); at += cabwriter::kBlockSize) {
+        const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(cabwriter::kBlockSize, stream.size() - at));
+        if (!encoder->queueBlock(stream.data() + at, size, blocks, error)) {
+            return false;
+        }
+    }
+    return encoder->flush(blocks, error);
 }
 
 }  // namespace lzxcorpus

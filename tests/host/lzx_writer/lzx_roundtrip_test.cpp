@@ -4,7 +4,6 @@
 // and off, and a set of cabinets.
 #include "host/writer/engine_run.h"
 #include "lzx_corpus.h"
-#include "writer/encoder.h"
 
 #include <cabinet/writer.h>
 
@@ -144,11 +143,7 @@ class LzxForcedBlocks : public ::testing::TestWithParam<Forced> {};
 TEST_P(LzxForcedBlocks, StreamComesBackByteForByte)
 {
     const Forced &f = GetParam();
-    std::vector<std::uint8_t> stream = corpus::prose(70000, 1);
-    for (const auto &part : {lzxcorpus::calls(70000, 2), corpus::noise(30000, 3), lzxcorpus::records(50000, 4),
-                             corpus::prose(17, 5)}) {
-        stream.insert(stream.end(), part.begin(), part.end());
-    }
+    const std::vector<std::uint8_t> stream = lzxcorpus::mixed(60000);
     LzxSettings settings;
     settings.windowBits = f.windowBits;
     settings.callTranslation = f.translation;
@@ -156,14 +151,8 @@ TEST_P(LzxForcedBlocks, StreamComesBackByteForByte)
     settings.blockLength = f.blockLength;
     settings.framesPerRun = 3;
     std::string error;
-    auto encoder = cabwriter::makeLzxEncoder(settings, error);
-    ASSERT_TRUE(encoder) << error;
     std::vector<EncodedBlock> blocks;
-    for (std::size_t at = 0; at < stream.size(); at += cabwriter::kBlockSize) {
-        const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(cabwriter::kBlockSize, stream.size() - at));
-        ASSERT_TRUE(encoder->queueBlock(stream.data() + at, size, blocks, error)) << error;
-    }
-    ASSERT_TRUE(encoder->flush(blocks, error)) << error;
+    ASSERT_TRUE(lzxcorpus::encodeFolder(settings, stream, blocks, error)) << error;
     ASSERT_EQ(blocks.size(), (stream.size() + cabwriter::kBlockSize - 1) / cabwriter::kBlockSize);
     for (const EncodedBlock &block : blocks) {
         EXPECT_LE(block.data.size(), cabwriter::kBlockSize + 6144);

@@ -107,7 +107,7 @@ void resetState(LzxState &s)
 
 // The caller has made sure that the reader holds at least 16 bits.
 template <unsigned TableBits>
-inline std::uint32_t decodeSymbol(WordBitReader &in, const std::uint32_t *table)
+[[gnu::always_inline]] inline std::uint32_t decodeSymbol(WordBitReader &in, const std::uint32_t *table)
 {
     std::uint32_t entry = table[in.peek(TableBits)];
     if (entry & kLinkFlag) [[unlikely]] {
@@ -217,9 +217,24 @@ inline void copy8(std::uint8_t *to, const std::uint8_t *from)
     std::memcpy(to, &word, 8);
 }
 
+// The general case: any position, any offset, wrapping at the window's end.
+[[gnu::noinline]] void copyMatchSlowly(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask,
+                                       std::uint32_t position, std::uint32_t offset, std::uint32_t length)
+{
+    const std::uint32_t from = (position - offset) & windowMask;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const std::uint32_t at = (position + i) & windowMask;
+        const std::uint8_t byte = window[(from + i) & windowMask];
+        window[at] = byte;
+        if (at < kMirrorSize) {
+            window[windowSize + at] = byte;
+        }
+    }
+}
+
 // Copies a match whose offset the caller has checked. Nothing is written
 // outside the match: the bytes after it are history still to be read.
-inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask, std::uint32_t position,
+[[gnu::always_inline]] inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask, std::uint32_t position,
                       std::uint32_t offset, std::uint32_t length)
 {
     const std::uint32_t from = (position - offset) & windowMask;
@@ -263,22 +278,21 @@ inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint3
             return;
         }
     }
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const std::uint32_t at = (position + i) & windowMask;
-        const std::uint8_t byte = window[(from + i) & windowMask];
-        window[at] = byte;
-        if (at < kMirrorSize) {
-            window[windowSize + at] = byte;
-        }
-    }
+    copyMatchSlowly(window, windowSize, windowMask, position, offset, length);
 }
 
 // ---- Compressed runs ----------------------------------------------------------------
 
 // Produces `run` bytes of a verbatim or aligned block.
 template <bool Aligned>
-bool decodeCodedRun(LzxState &s, WordBitReader &in, std::uint32_t run)
+bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
+    // A local copy: stores into the window could alias the caller's reader,
+    // which would keep it in memory.
+    WordBitReader in = reader;
+    const std::uint32_t *const mainTable = s.mainTable;
+    const std::uint32_t *const lengthTable = s.lengthTable;
+    const std::uint32_t *const alignedTable = s.alignedTable;
     std::uint8_t *const window = s.window;
     const std::uint32_t windowSize = s.windowSize;
     const std::uint32_t windowMask = s.windowMask;
@@ -293,7 +307,7 @@ bool decodeCodedRun(LzxState &s, WordBitReader &in, std::uint32_t run)
         if (in.count < 49) {
             in.refill();
         }
-        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, s.mainTable);
+        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
         if (symbol < kLiteralCount) {
             window[position] = static_cast<std::uint8_t>(symbol);
             if (position < kMirrorSize) [[unlikely]] {
@@ -311,7 +325,7 @@ bool decodeCodedRun(LzxState &s, WordBitReader &in, std::uint32_t run)
         }
         std::uint32_t length = (match & 7) + kMinMatch;
         if ((match & 7) == 7) {
-            const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, s.lengthTable);
+            const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, lengthTable);
             if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
                 ok = false;
                 break;
@@ -328,7 +342,7 @@ bool decodeCodedRun(LzxState &s, WordBitReader &in, std::uint32_t run)
             const unsigned extraBits = kExtraBits[slot];
             if (Aligned && extraBits >= 3) {
                 offset = in.take(extraBits - 3) << 3;
-                offset += decodeSymbol<kAlignedTableBits>(in, s.alignedTable);
+                offset += decodeSymbol<kAlignedTableBits>(in, alignedTable);
             } else {
                 offset = in.take(extraBits);
             }
@@ -365,6 +379,7 @@ bool decodeCodedRun(LzxState &s, WordBitReader &in, std::uint32_t run)
     s.r0 = r0;
     s.r1 = r1;
     s.r2 = r2;
+    reader = in;
     return ok && !in.overrun();
 }
 
@@ -660,16 +675,15 @@ void lzxUntranslateCalls(std::uint8_t *data, std::uint32_t size, std::uint32_t t
 {
     if (size >= 6) {
         // No 0xE8 among the last 6 bytes starts a translation; with sentinels
-        // there the scan needs no bounds test.
+        // there every search finds one, and needs no bounds test of its own.
         std::uint8_t saved[6];
         std::uint8_t *const tail = data + size - 6;
         std::memcpy(saved, tail, 6);
         std::memset(tail, 0xE8, 6);
+        const std::uint8_t *const end = data + size;
         std::uint8_t *at = data;
         for (;;) {
-            while (*at != 0xE8) {
-                ++at;
-            }
+            at = static_cast<std::uint8_t *>(std::memchr(at, 0xE8, static_cast<std::size_t>(end - at)));
             if (at >= tail) {
                 break;
             }

@@ -34,8 +34,9 @@ struct WordBitReader {
     }
 
     // Leaves at least 49 valid bits: a main code, a length code and 17 offset
-    // bits at most.
-    void refill()
+    // bits at most. Kept inline, slow part too, so that a decoder's local copy
+    // of the reader can live in registers.
+    [[gnu::always_inline]] void refill()
     {
         if (end - next >= 8) {
             std::uint64_t raw;
@@ -54,7 +55,7 @@ struct WordBitReader {
         refillSlow();
     }
 
-    void refillSlow()
+    [[gnu::always_inline]] void refillSlow()
     {
         bits = count == 0 ? 0 : bits & ~std::uint64_t{0} << (64 - count);
         while (count <= 48) {

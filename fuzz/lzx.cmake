@@ -25,20 +25,13 @@ if(NOT WIN32 AND TARGET cabinet)
            COMMAND lzx_fuzz_replay ${LZX_SEED_DIR} ${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions/lzx)
   set_tests_properties(fuzz.lzx_replay PROPERTIES FIXTURES_REQUIRED lzx_seeds TIMEOUT 300)
 
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    include(CheckCXXSourceCompiles)
-    set(CMAKE_REQUIRED_FLAGS "-fsanitize=fuzzer")
-    check_cxx_source_compiles(
-      "#include <cstddef>\n#include <cstdint>\nextern \"C\" int LLVMFuzzerTestOneInput(const std::uint8_t *, std::size_t) { return 0; }"
-      ORVEL_HAVE_LIBFUZZER)
-    unset(CMAKE_REQUIRED_FLAGS)
-    if(ORVEL_HAVE_LIBFUZZER)
-      # The decoder's sources are compiled into the target so that they carry
-      # the fuzzer's coverage instrumentation.
-      add_executable(lzx_fuzz ${LZX_FUZZ_DIR}/lzx_fuzz.cpp ${LZX_CABINET_DIR}/lzx.cpp ${LZX_CABINET_DIR}/lzx_tables.cpp)
-      target_include_directories(lzx_fuzz PRIVATE ${LZX_FUZZ_DIR} ${LZX_CABINET_DIR} ${LZX_CABINET_DIR}/include)
-      target_compile_options(lzx_fuzz PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
-      target_link_options(lzx_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-    endif()
+  # engine.cmake, included first, has already asked whether libFuzzer links.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND ORVEL_HAVE_LIBFUZZER)
+    # The decoder's sources are compiled into the target so that they carry
+    # the fuzzer's coverage instrumentation.
+    add_executable(lzx_fuzz ${LZX_FUZZ_DIR}/lzx_fuzz.cpp ${LZX_CABINET_DIR}/lzx.cpp ${LZX_CABINET_DIR}/lzx_tables.cpp)
+    target_include_directories(lzx_fuzz PRIVATE ${LZX_FUZZ_DIR} ${LZX_CABINET_DIR} ${LZX_CABINET_DIR}/include)
+    target_compile_options(lzx_fuzz PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+    target_link_options(lzx_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   endif()
 endif()

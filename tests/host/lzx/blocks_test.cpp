@@ -183,6 +183,48 @@ TEST(LzxBlocks, UncompressedBlockSpanningFramesThenCodedBlock)
     }
 }
 
+// The largest data block the engine accepts, its last code ending in its last
+// word: the decoder reads nothing past it (the buffer is exactly that size, so
+// sanitizers see any look-ahead beyond it).
+TEST(LzxBlocks, FrameFillingTheWholeCompressedBuffer)
+{
+    // Literals take 10 bits each: all 256 at length 10, the 240 match symbols
+    // of this window at 8 and 9 bits so that the code is complete.
+    std::vector<std::uint8_t> main(256 + 8 * 30, 10);
+    for (unsigned i = 0; i < 240; ++i) {
+        main[256 + i] = i < 144 ? 8 : 9;
+    }
+    const auto build = [&main](std::uint32_t stored, Bytes &expected) {
+        StreamBuilder b(15);
+        Bytes raw(stored);
+        for (std::uint32_t i = 0; i < stored; ++i) {
+            raw[i] = static_cast<std::uint8_t>(i ^ (i >> 7));
+        }
+        b.uncompressedBlock(raw, 1, 1, 1);
+        b.verbatimBlock(32768 - stored, main, flatLengths(249));
+        for (std::uint32_t i = stored; i < 32768; ++i) {
+            b.literal(static_cast<std::uint8_t>(i * 13));
+        }
+        expected = b.takeExpected();
+        return b.endFrame();
+    };
+    // Each stored byte in place of a literal saves a quarter of a byte.
+    Bytes expected;
+    const std::size_t first = build(10000, expected).size();
+    const std::uint32_t estimate = static_cast<std::uint32_t>(10000 + 4 * (static_cast<long>(first) - 38912));
+    for (std::uint32_t stored = estimate - 8; stored < estimate + 8; ++stored) {
+        const Bytes frame = build(stored, expected);
+        if (frame.size() != 38912) {
+            continue;
+        }
+        LzxDecoder decoder(15);
+        EXPECT_EQ(decoder.frame(frame, 32768), expected);
+        EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+        return;
+    }
+    FAIL() << "no stream of exactly the buffer's size";
+}
+
 TEST(LzxBlocks, ResetForgetsTreesOffsetsHistoryAndTranslation)
 {
     LzxDecoder decoder(15);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -173,6 +176,34 @@ INSTANTIATE_TEST_SUITE_P(
                       Forced{"ChosenInsideFramesMixed", LzxBlocks::Chosen, 20001, false, 18},
                       Forced{"ChosenWholeRuns", LzxBlocks::Chosen, 0, true, 19}),
     [](const ::testing::TestParamInfo<Forced> &info) { return std::string(info.param.name); });
+
+// CALL targets at every edge of the rewrite: just inside and outside the
+// ranges it maps, the extreme values, 0xE8 among the last 6 bytes of a frame,
+// and a last frame shorter than 6 bytes that holds one.
+TEST(LzxWriter, CallTargetsAtTheTranslationEdgesComeBack)
+{
+    const std::int64_t size = 12000000;
+    std::vector<std::uint8_t> stream = corpus::prose(2 * cabwriter::kBlockSize + 5, 7);
+    for (std::size_t at = 0; at + 5 <= stream.size(); at += 11) {
+        const auto c = static_cast<std::int64_t>(at);
+        const std::int64_t picks[] = {-c, -c - 1, size - c - 1, size - c, size - 1, size, INT32_MIN, INT32_MAX, 0};
+        const auto value = static_cast<std::uint32_t>(picks[(at / 11) % 9]);
+        stream[at] = 0xE8;
+        for (int k = 0; k < 4; ++k) {
+            stream[at + 1 + k] = static_cast<std::uint8_t>(value >> (8 * k));
+        }
+    }
+    // Each frame ends in 0xE8 0 0 0 0 0xE8 after plain bytes: a call that the
+    // reader must leave alone; the 5-byte last frame holds one as well.
+    const std::uint8_t tail[] = {'x', 'x', 'x', 'x', 'x', 'x', 0xE8, 0, 0, 0, 0, 0xE8};
+    for (std::size_t frameEnd : {std::size_t{cabwriter::kBlockSize}, std::size_t{2} * cabwriter::kBlockSize}) {
+        std::copy(std::begin(tail), std::end(tail), stream.begin() + static_cast<std::ptrdiff_t>(frameEnd - 12));
+    }
+    std::copy(tail + 6, tail + 11, stream.end() - 5);
+    Options options;
+    options.compression = Compression{Method::Lzx, 15};
+    expectWriterRoundTrip(options, {corpus::file("calls.exe", stream)}, 1);
+}
 
 TEST(LzxWriter, MethodTextNamesTheWindow)
 {

@@ -161,6 +161,8 @@ public:
         state_.mainLengths.assign(mainCount_, 0);
     }
 
+    // Codes one data block at once, so that no LZX block runs past it; for
+    // callers that need each data block's bytes before giving the next.
     bool encodeBlock(const std::uint8_t *data, std::uint32_t size, std::vector<std::uint8_t> &out,
                      std::string &error) override
     {

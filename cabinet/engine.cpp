@@ -4,7 +4,6 @@
 #include "reader.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <new>
 
 using namespace cabinet;
@@ -184,6 +183,9 @@ std::int32_t CabinetEngine::extract(CabinetEngine *engine, const char *cabinetNa
     e.user = user;
     e.skippedContinuing = 0;
     e.outputHandle = -1;
+    // Cabinets of one set must agree on their reserve sizes; cabinets handled by
+    // separate calls need not.
+    forgetReserveSizes(e);
 
     const bool ok = runExtract(e, cabinetName, cabinetPath);
     if (e.outputHandle != -1) {
@@ -201,14 +203,9 @@ std::int32_t CabinetEngine::destroy(CabinetEngine *engine)
     }
     EngineInstance &e = *instanceOf(engine);
     tearDownDecoder(e);
-    CabFreeFn release = e.io.free;
-    for (std::uint8_t **buffer : {&e.cabinetReserve, &e.folderEntry, &e.blockHeader}) {
-        if (*buffer != nullptr) {
-            release(*buffer);
-            *buffer = nullptr;
-        }
-    }
+    forgetReserveSizes(e);
     closeCabinet(e);
+    CabFreeFn release = e.io.free;
     e.~EngineInstance();
     release(engine);
     return 1;

@@ -3,6 +3,7 @@
 #include "checksum.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace cabinet {
 
@@ -211,7 +212,7 @@ bool readFolderEntry(EngineInstance &e, std::uint16_t index)
     e.hookRecord.kind = CabHookKind::FolderReserve;
     e.hookRecord.reserveSize = static_cast<std::uint16_t>(e.folderEntrySize - kFolderEntryFixed);
     e.hookRecord.reserve = e.hookRecord.reserveSize != 0 ? e.folderEntry + kFolderEntryFixed : nullptr;
-    e.hookRecord.folder.folderIndex = index;
+    e.hookRecord.folderIndex = index;
     return callHook(e);
 }
 
@@ -243,10 +244,10 @@ bool readBlock(EngineInstance &e, std::uint32_t offset, std::uint32_t *total, st
     e.hookRecord.kind = CabHookKind::DataBlock;
     e.hookRecord.reserveSize = static_cast<std::uint16_t>(e.blockHeaderSize - kBlockHeaderFixed);
     e.hookRecord.reserve = e.hookRecord.reserveSize != 0 ? e.blockHeader + kBlockHeaderFixed : nullptr;
-    e.hookRecord.block.data = piece;
-    e.hookRecord.block.dataSize = static_cast<std::uint16_t>(*total);
-    e.hookRecord.block.isSplit = (offset != 0 || *uncompressed == 0) ? 1 : 0;
-    e.hookRecord.block.partialSize = static_cast<std::uint16_t>(offset);
+    e.hookRecord.data = piece;
+    e.hookRecord.dataSize = static_cast<std::uint16_t>(*total);
+    e.hookRecord.isSplit = (offset != 0 || *uncompressed == 0) ? 1 : 0;
+    e.hookRecord.partialSize = static_cast<std::uint16_t>(offset);
     return callHook(e);
 }
 
@@ -514,8 +515,8 @@ bool openCabinet(EngineInstance &e, const char *name, bool expect, std::uint16_t
     e.hookRecord.kind = CabHookKind::CabinetReserve;
     e.hookRecord.reserve = e.cabinetReserveSize != 0 ? e.cabinetReserve : nullptr;
     e.hookRecord.reserveSize = e.cabinetReserveSize;
-    e.hookRecord.cabinet.setId = headerSetId(e);
-    e.hookRecord.cabinet.cabinetIndex = headerIndex(e);
+    e.hookRecord.setId = headerSetId(e);
+    e.hookRecord.cabinetIndex = headerIndex(e);
     return callHook(e);
 }
 
@@ -550,6 +551,20 @@ bool tearDownDecoder(EngineInstance &e)
     return destroyed || fail(e, CabErrorCode::DecodeFailed);
 }
 
+void forgetReserveSizes(EngineInstance &e)
+{
+    for (std::uint8_t **buffer : {&e.cabinetReserve, &e.folderEntry, &e.blockHeader}) {
+        if (*buffer != nullptr) {
+            e.io.free(*buffer);
+            *buffer = nullptr;
+        }
+    }
+    e.cabinetReserveKnown = false;
+    e.cabinetReserveSize = 0;
+    e.folderEntrySize = 0;
+    e.blockHeaderSize = 0;
+}
+
 bool produceFile(EngineInstance &e)
 {
     std::memcpy(e.writingEntry, e.fileEntry, sizeof e.writingEntry);
@@ -564,6 +579,11 @@ bool produceFile(EngineInstance &e)
             return fail(e, CabErrorCode::CabinetDamaged);
         }
         if (e.currentFolder != kNoFolder && offset < e.heldOffset) {
+            // After a cabinet switch the folder's first blocks lie in an earlier
+            // cabinet: starting it again here would take another part of its stream.
+            if (e.continuationPass) {
+                return fail(e, CabErrorCode::CabinetDamaged);
+            }
             e.currentFolder = kNoFolder;
         }
         if (!selectFolder(e, entryFolder(e.writingEntry))) {

@@ -51,8 +51,8 @@ struct EngineInstance final : CabinetEngine {
     std::uint8_t header[kHeaderSize]{};
     std::int32_t firstFolderPosition = 0;
 
-    // Reserve sizes are learned from the first cabinet and kept for the
-    // engine's life: every cabinet it reads must agree with them.
+    // Reserve sizes are learned from the first cabinet of an extract call:
+    // every cabinet the call reads must agree with them.
     bool cabinetReserveKnown = false;
     std::uint16_t cabinetReserveSize = 0;
     std::uint8_t *cabinetReserve = nullptr;
@@ -119,6 +119,9 @@ bool readFileEntry(EngineInstance &e);
 bool produceFile(EngineInstance &e);
 // Releases the decoder in force and both block buffers.
 bool tearDownDecoder(EngineInstance &e);
+// Forgets the reserve sizes and frees their buffers, so that the next cabinet
+// opened learns them afresh.
+void forgetReserveSizes(EngineInstance &e);
 bool currentListPosition(EngineInstance &e, std::int32_t *position);
 bool seekTo(EngineInstance &e, std::int32_t handle, std::int64_t position);
 

@@ -19,7 +19,7 @@ if(NOT WIN32 AND TARGET cabinet)
 
     set(ENGINE_SEED_DIR ${CMAKE_CURRENT_BINARY_DIR}/engine-seeds)
     add_test(NAME fuzz.engine_seeds COMMAND make_engine_seeds ${ENGINE_SEED_DIR})
-    set_tests_properties(fuzz.engine_seeds PROPERTIES FIXTURES_SETUP engine_seeds)
+    set_tests_properties(fuzz.engine_seeds PROPERTIES FIXTURES_SETUP engine_seeds TIMEOUT 60)
     add_test(NAME fuzz.engine_replay
              COMMAND engine_fuzz_replay ${ENGINE_SEED_DIR} ${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions/engine)
     set_tests_properties(fuzz.engine_replay PROPERTIES FIXTURES_REQUIRED engine_seeds TIMEOUT 300)

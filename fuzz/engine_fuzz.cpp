@@ -463,17 +463,15 @@ std::int32_t fuzzHook(CabHookRecord *r)
     case CabHookKind::FolderReserve:
         break;
     case CabHookKind::DataBlock: {
-        if (r->block.data == nullptr || r->block.partialSize > r->block.dataSize || r->block.isSplit > 1 ||
-            r->block.isSplit < 0) {
-            violation("data block hook with size %u, partial %u, split %d", r->block.dataSize, r->block.partialSize,
-                      r->block.isSplit);
+        if (r->data == nullptr || r->partialSize > r->dataSize || r->isSplit > 1 || r->isSplit < 0) {
+            violation("data block hook with size %u, partial %u, split %d", r->dataSize, r->partialSize, r->isSplit);
         }
-        std::uint32_t piece = static_cast<std::uint32_t>(r->block.dataSize - r->block.partialSize);
+        std::uint32_t piece = static_cast<std::uint32_t>(r->dataSize - r->partialSize);
         for (std::uint32_t i = 0; i < piece; ++i) {
-            seen += r->block.data[i];
+            seen += r->data[i];
         }
         if (piece != 0 && (st->b.hookMode & 2) != 0) {
-            r->block.data[seen % piece] ^= 0x10;
+            r->data[seen % piece] ^= 0x10;
         }
         break;
     }

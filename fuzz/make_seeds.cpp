@@ -1,5 +1,5 @@
 // Writes the seed inputs of the engine fuzz target into a folder: valid
-// cabinets of every shape the writer can make (stored and MSZIP folders, several
+// cabinets of every shape the writer can make (stored, MSZIP and Quantum folders, several
 // folders, reserves, sets with split blocks and continued files), some bare and
 // some in the framed form that also sets the caller's behaviour.
 //
@@ -174,6 +174,22 @@ int main(int argc, char **argv)
         s.options.setId = 7;
         s.options.blockReserve = 2;
         s.files = {{"m1", noise(3000, 16)}, {"m2", pattern(1000, 17)}};
+        s.behaviour = {0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0x03, 0};
+        seeds.push_back(s);
+    }
+    {
+        Seed s;
+        s.name = "quantum";
+        s.options.compression = cabwriter::Compression{Method::Quantum, 12};
+        s.files = {{"q1", pattern(40000, 21)}, {"q2", noise(300, 22)}, {"q3", pattern(900, 23)}};
+        seeds.push_back(s);
+    }
+    {
+        Seed s;
+        s.name = "set-quantum";
+        s.options.compression = cabwriter::Compression{Method::Quantum, 16};
+        s.options.maxCabinetSize = 2500;
+        s.files = {{"n1", noise(2800, 24)}, {"n2", pattern(3000, 25)}};
         s.behaviour = {0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0x03, 0};
         seeds.push_back(s);
     }

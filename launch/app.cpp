@@ -6,12 +6,12 @@
 
 #include "app.h"
 #include "catalogue.h"
+#include "resolve.h"
 #include "settings.h"
 #include "switches.h"
 
 namespace {
 
-const char kWindowTitle[] = "OrvelAVランチャー";
 const char kTitleFace[] = "ＭＳ Ｐゴシック";
 const char kCatalogueName[] = "LAUNCH.INI";
 constexpr UINT kClassNameString = 1;
@@ -54,33 +54,15 @@ HFONT CreateTitleFont(int skin)
     return CreateFontIndirectA(&font);
 }
 
-// Program folder with its trailing backslash. The scan compares single bytes:
-// the file name itself ("launch.exe") holds no double-byte character whose
-// trail byte could be taken for the separator.
+// Program folder with its trailing backslash, and the catalogue beside the
+// program.
 void FindProgramFolder(HINSTANCE instance, char (&folder)[kTextSize], char (&catalogue)[kTextSize])
 {
     char module[kTextSize] = {};
     GetModuleFileNameA(instance, module, kTextSize);
     module[kTextSize - 1] = '\0';
-    int cut = 0;
-    for (int i = lstrlenA(module) - 1; i >= 1; --i) {
-        if (module[i] == '\\') {
-            cut = i;
-            break;
-        }
-    }
-    if (cut == 0) {
-        lstrcpynA(folder, "\\", kTextSize);
-    } else {
-        module[cut + 1] = '\0';
-        lstrcpynA(folder, module, kTextSize);
-    }
-    if (lstrlenA(folder) + lstrlenA(kCatalogueName) < kTextSize) {
-        lstrcpynA(catalogue, folder, kTextSize);
-        lstrcatA(catalogue, kCatalogueName);
-    } else {
-        catalogue[0] = '\0';
-    }
+    ProgramFolderOf(module, folder);
+    JoinText(catalogue, folder, kCatalogueName);
 }
 
 // The tooltip over the panel names the item under the pointer, and nothing
@@ -166,7 +148,7 @@ int LauncherApp::Run(HINSTANCE moduleInstance, const char* commandLine, int show
         panel.currentGroup = group;
     LoadViewSettings();
 
-    frame = CreateWindowExA(0, className, kWindowTitle, WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+    frame = CreateWindowExA(0, className, kLauncherTitle, WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                             nullptr, nullptr, instance, nullptr);
     if (frame == nullptr) {
         if (titleFont != nullptr)

@@ -7,6 +7,7 @@
 #include "catalogue.h"
 #include "panel.h"
 #include "resolve.h"
+#include "startmenu.h"
 
 namespace {
 
@@ -29,19 +30,32 @@ public:
             std::memcpy(item.target, value, sizeof value);
             return;
         }
-        ResolveTargetPath(value, owner_);
+        ResolveTargetPath(value, owner_, &shortcuts_);
         std::memcpy(item.target, value, sizeof value);
         // The call may rewrite the path it is given, so it gets a copy.
         char iconPath[MAX_PATH] = {};
         std::memcpy(iconPath, value, sizeof value);
         WORD index = 0;
         item.icon = ExtractAssociatedIconA(instance_, iconPath, &index);
+        // Some shells give nothing for a shortcut file; its link then tells
+        // which icon it shows.
+        if (item.icon == nullptr && IsShortcutPath(item.target))
+            item.icon = GetShortcutIcon(instance_, item.target, shortcutIcons_);
     }
 
 private:
+    static bool IsShortcutPath(const char* path)
+    {
+        PathParts parts;
+        SplitPath(path, parts);
+        return lstrcmpiA(parts.ext, ".lnk") == 0;
+    }
+
     const char* path_;
     HINSTANCE instance_;
     HWND owner_;
+    StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
+    IconCache shortcutIcons_;
 };
 
 } // namespace

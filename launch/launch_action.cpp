@@ -6,13 +6,12 @@
 
 namespace {
 
-const char kWarningTitle[] = "OrvelAVランチャー";
 const char kWarningText[] =
     "登録されたファイルが見つかりません.\n登録し直すか,対象のアプリケーションをインストールしてください.";
 
 void ShowLaunchWarning(HWND owner)
 {
-    MessageBoxA(owner, kWarningText, kWarningTitle, MB_OK | MB_ICONWARNING);
+    MessageBoxA(owner, kWarningText, kLauncherTitle, MB_OK | MB_ICONWARNING);
 }
 
 } // namespace

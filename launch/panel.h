@@ -9,6 +9,10 @@
 #include <windows.h>
 #endif
 
+// The launcher's name: the frame's window title, the title bar's text when
+// all groups are shown, and the title of its one warning box.
+constexpr char kLauncherTitle[] = "OrvelAVランチャー";
+
 // Names one item: -1 for none. In all-groups display the group index is in
 // the high 16 bits and the column in the low 16; in one-group display it is
 // the column alone and the group is the current one.

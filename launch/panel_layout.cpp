@@ -4,8 +4,6 @@
 
 namespace {
 
-const char kLauncherTitle[] = "OrvelAVランチャー";
-
 bool IsGroupSlot(std::int32_t group) { return group >= 0 && group < kGroupSlots; }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -85,7 +86,7 @@ HICON GetSchemeIcon(const char* text)
     return large;
 }
 
-bool ResolveTargetPath(char* buffer, HWND owner)
+bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
 {
     if (Exists(buffer))
         return true;
@@ -112,7 +113,9 @@ bool ResolveTargetPath(char* buffer, HWND owner)
     if (fileNameFits && lstrcmpiA(parts.ext, ".lnk") == 0) {
         char shortcut[kTextSize];
         CopyPath(shortcut, fileName);
-        if (FindShortcutInStartMenus(shortcut, owner)) {
+        const bool found = shortcuts != nullptr ? shortcuts->Find(shortcut, owner)
+                                                : FindShortcutInStartMenus(shortcut, owner);
+        if (found) {
             CopyPath(buffer, shortcut);
             return true;
         }
@@ -135,4 +138,68 @@ bool ResolveTargetPath(char* buffer, HWND owner)
         return true;
     }
     return false;
+}
+
+HICON* IconCache::Find(const char* file, int index, bool associated)
+{
+    for (Entry& entry : entries_) {
+        if (entry.associated == associated && entry.index == index && lstrcmpiA(entry.file.c_str(), file) == 0)
+            return &entry.icon;
+    }
+    return nullptr;
+}
+
+HICON IconCache::FromFile(const char* file, int index)
+{
+    if (HICON* known = Find(file, index, false))
+        return *known;
+    HICON icon = nullptr;
+    ExtractIconExA(file, index, &icon, nullptr, 1);
+    entries_.push_back({file, index, false, icon});
+    return icon;
+}
+
+HICON IconCache::Associated(HINSTANCE instance, const char* path)
+{
+    if (HICON* known = Find(path, 0, true))
+        return *known;
+    // The call may rewrite the path it is given, so it gets a copy.
+    char copy[MAX_PATH] = {};
+    lstrcpynA(copy, path, MAX_PATH);
+    WORD index = 0;
+    HICON icon = ExtractAssociatedIconA(instance, copy, &index);
+    entries_.push_back({path, 0, true, icon});
+    return icon;
+}
+
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons)
+{
+    WCHAR wide[MAX_PATH] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0)
+        return nullptr;
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))))
+        return nullptr;
+    IPersistFile* file = nullptr;
+    bool loaded = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        loaded = SUCCEEDED(file->Load(wide, STGM_READ));
+        file->Release();
+    }
+
+    HICON icon = nullptr;
+    char location[kTextSize] = {};
+    int index = 0;
+    if (loaded && SUCCEEDED(link->GetIconLocation(location, kTextSize, &index)) && location[0] != '\0') {
+        char expanded[kTextSize] = {};
+        const DWORD needed = ExpandEnvironmentStringsA(location, expanded, kTextSize);
+        if (needed > 0 && needed <= kTextSize)
+            icon = icons.FromFile(expanded, index);
+    }
+    char target[kTextSize] = {};
+    if (icon == nullptr && loaded && SUCCEEDED(link->GetPath(target, kTextSize, nullptr, 0)) && target[0] != '\0')
+        icon = icons.Associated(instance, target);
+    link->Release();
+    return icon;
 }

@@ -21,6 +21,11 @@ struct PathParts {
 };
 void SplitPath(const char* path, PathParts& parts);
 
+// The folder of a program, with its trailing backslash, from the program's
+// full path: drive and directory as SplitPath finds them, or a single
+// backslash when the path has no directory.
+void ProgramFolderOf(const char* modulePath, char (&folder)[kTextSize]);
+
 // A DefaultIcon value split into its file name and icon index: "file,index",
 // blanks before the file skipped, a quoted file name taken up to its closing
 // quote, index read the way atol reads it (0 when there is no comma).
@@ -35,6 +40,11 @@ void ParseIconLocation(const char* value, IconLocation& location);
 bool JoinText(char* out, const char* a, const char* b, const char* c = "");
 
 #ifdef _WIN32
+#include <string>
+#include <vector>
+
+class StartMenuIndex;
+
 // The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
 HICON GetSchemeIcon(const char* text);
 
@@ -42,6 +52,34 @@ HICON GetSchemeIcon(const char* text);
 // path where it can: an existing path or a scheme target stays as it is; a
 // bare name is looked up on the search path, then as a Start-menu shortcut
 // (".lnk"), then under App Paths. False, with the buffer unchanged, when
-// nothing was found. `owner` is the owner window for shell calls.
-bool ResolveTargetPath(char* buffer, HWND owner = nullptr);
+// nothing was found. `owner` is the owner window for shell calls. Shortcut
+// names are looked up through `shortcuts` when given (one index serves a
+// whole catalogue load), otherwise by a search of both Start-menu trees.
+bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr);
+
+// Icons extracted during one catalogue load, by their source, so that many
+// shortcuts to one program read its icon once. Failures are kept too.
+class IconCache {
+public:
+    // The large icon at `index` of `file` (ExtractIconExA).
+    HICON FromFile(const char* file, int index);
+    // The icon of `path` itself or of the program associated with it.
+    HICON Associated(HINSTANCE instance, const char* path);
+
+private:
+    struct Entry {
+        std::string file;
+        int index;
+        bool associated;
+        HICON icon;
+    };
+    HICON* Find(const char* file, int index, bool associated);
+
+    std::vector<Entry> entries_;
+};
+
+// The icon of a shortcut file read through the link object: the icon its
+// own icon location names, or else the icon of its target. Null when the
+// file is no readable shortcut or neither gives an icon. Needs COM.
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons);
 #endif

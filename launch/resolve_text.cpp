@@ -73,6 +73,14 @@ void SplitPath(const char* path, PathParts& parts)
     }
 }
 
+void ProgramFolderOf(const char* modulePath, char (&folder)[kTextSize])
+{
+    PathParts parts;
+    SplitPath(modulePath, parts);
+    if (parts.dir[0] == '\0' || !JoinText(folder, parts.drive, parts.dir))
+        JoinText(folder, "\\", "");
+}
+
 void ParseIconLocation(const char* value, IconLocation& location)
 {
     location.file[0] = '\0';

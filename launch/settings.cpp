@@ -45,7 +45,13 @@ WindowPosition LoadWindowPosition(int width, int height)
     const int y = ReadSettingDword(HKEY_CURRENT_USER, kSettingsKey, "WinPosY", 0);
     const int limitX = GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME);
     const int limitY = GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME);
-    return ClampWindowPosition(x, y, width, height, limitX, limitY);
+    const WindowPosition position = ClampWindowPosition(x, y, width, height, limitX, limitY);
+    // The metrics can describe more than the screen shows (under Wine they
+    // do); the work area the system reports is what keeps the frame reachable.
+    RECT area = {};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || area.right <= area.left || area.bottom <= area.top)
+        return position;
+    return KeepInWorkArea(position, width, height, {area.left, area.top, area.right, area.bottom});
 }
 
 void SaveWindowPosition(int x, int y)

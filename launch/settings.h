@@ -21,6 +21,20 @@ struct WindowPosition {
 // bottom edge at a negative position.
 WindowPosition ClampWindowPosition(int x, int y, int width, int height, int limitX, int limitY);
 
+// The primary display's work area in screen coordinates, right and bottom
+// exclusive.
+struct WorkArea {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+// Moves a position that ClampWindowPosition gave back inside `area` on each
+// axis where the frame does not already lie inside it, by the same rule:
+// first off the left or top edge, then off the right or bottom one.
+WindowPosition KeepInWorkArea(WindowPosition position, int width, int height, const WorkArea& area);
+
 // A stored LaunchNum outside the nine group slots names group 0.
 std::int32_t ClampLaunchNum(std::int32_t value);
 
@@ -34,7 +48,8 @@ bool WriteSettingDword(HKEY root, const char* keyPath, const char* valueName, st
 bool CreateSettingsKey(HKEY root, const char* keyPath);
 
 // Where the frame of that size goes, from WinPosX and WinPosY, kept on the
-// primary display's work area. The clamped position is not written back.
+// primary display's work area (the smaller of the one the window metrics give
+// and the one the system reports). The clamped position is not written back.
 WindowPosition LoadWindowPosition(int width, int height);
 void SaveWindowPosition(int x, int y);
 

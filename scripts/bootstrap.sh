@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Installs, idempotently, every Debian package the build and the tests need.
+# Installs, idempotently, every Debian package the build and the tests need;
+# with --fuzz, also clang and its libFuzzer for the fuzz preset.
 # Prints what it installs; does nothing when everything is there.
 set -eu
+
+fuzz=0
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) fuzz=1 ;;
+    *) echo "usage: bootstrap.sh [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "bootstrap: must run as root (it installs Debian packages with apt-get)" >&2
@@ -19,6 +28,9 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
 )
+if [ "$fuzz" -eq 1 ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -40,6 +52,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installed"
 elif [ -n "${need_update:-}" ]; then
   apt-get update -qq
+fi
+
+# Some kernels run no 32-bit user code at all, so 32-bit Wine cannot start;
+# there the Windows tests run as a 64-bit build under 64-bit Wine.
+if [ "$(bash "$(dirname "$0")/wine-arch")" = win64 ]; then
+  extra=()
+  for p in wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || extra+=("$p")
+  done
+  if [ ${#extra[@]} -gt 0 ]; then
+    echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests: ${extra[*]}"
+    apt-get install -y -qq "${extra[@]}" >/dev/null
+  fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

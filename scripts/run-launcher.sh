@@ -3,7 +3,8 @@
 # the launcher under Wine with a sample catalogue beside it (Wine's own
 # programs, a Start-menu shortcut, a web address and a missing file). Without
 # a display it runs on a private Xvfb, points at the first item, saves a
-# screenshot of the screen and prints the PNG's path.
+# screenshot of the screen and a crop of the launcher's window (its tooltip
+# included, with a small margin) and prints both PNGs' paths.
 #
 #   scripts/run-launcher.sh [SWITCHES...]     e.g. /F for the second skin
 #
@@ -20,7 +21,7 @@ else
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" -j2 --target launch make_link >/dev/null
+cmake --build "$build" -j2 --target launch make_link launcher_probe >/dev/null
 
 prefix="$build/wineprefix"
 app_dir="$build/launcher"
@@ -96,7 +97,10 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="$build/launcher-screenshot.png"
+crop="$build/launcher-window.png"
+rm -f "$crop"
 harness session bash -c '
+  probe="$1"; crop="$2"; shift 2
   wine "$1" "${@:3}" &
   pid=$!
   win=""
@@ -113,7 +117,26 @@ harness session bash -c '
     sleep 1.5
   fi
   import -window root "$2"
+  # The window and its tooltip, with a margin, kept on the screen.
+  read -r fx fy fw fh <<<"$(wine "$probe" frame 2>/dev/null | tr -d "\r" | head -n 1)"
+  if [ -n "${fh:-}" ]; then
+    left=$fx; top=$fy; right=$((fx + fw)); bottom=$((fy + fh))
+    read -r tl tt tr tb <<<"$(wine "$probe" tooltip 2>/dev/null | tr -d "\r" | sed -n "s/^tiprect=//p")"
+    if [ -n "${tb:-}" ]; then
+      [ "$tl" -lt "$left" ] && left=$tl; [ "$tt" -lt "$top" ] && top=$tt
+      [ "$tr" -gt "$right" ] && right=$tr; [ "$tb" -gt "$bottom" ] && bottom=$tb
+    fi
+    margin=12
+    left=$((left - margin)); top=$((top - margin)); right=$((right + margin)); bottom=$((bottom + margin))
+    [ "$left" -lt 0 ] && left=0; [ "$top" -lt 0 ] && top=0
+    convert "$2" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$crop"
+  fi
   kill $pid 2>/dev/null || true
   wineserver -k
-' run "$app_dir/launch.exe" "$shot" "$@"
-echo "Screenshot of the launcher: $shot"
+' run "$build/tests/launcher_probe.exe" "$crop" "$app_dir/launch.exe" "$shot" "$@"
+echo "Screenshot of the screen: $shot"
+if [ -f "$crop" ]; then
+  echo "Crop of the launcher's window: $crop"
+else
+  echo "run-launcher: the launcher's window was not found, so no crop was made" >&2
+fi

@@ -68,14 +68,25 @@ run_tests() {
   fi
 }
 
+# The programs are 32-bit. On a machine that cannot run 32-bit code the
+# Windows tests run as a 64-bit build of the same sources under 64-bit Wine.
+wine_arch=$(bash scripts/wine-arch)
+presets=(host asan win32)
+win_label="windows (Wine)"
+if [ "$wine_arch" = win64 ]; then
+  echo "== this machine cannot run 32-bit programs: the Windows tests run as a 64-bit build under 64-bit Wine"
+  presets+=(win64)
+  win_label="windows (64-bit Wine)"
+fi
+
 total_p=0; total_f=0; total_s=0
-for preset in host asan win32; do
+for preset in "${presets[@]}"; do
   build "$preset" || status=1
 done
 
 run_tests "host" host
 ASAN_OPTIONS=detect_leaks=1 run_tests "host (ASan+UBSan)" asan
-run_tests "windows (Wine)" win32 scripts/wine-harness --prefix="$root/build/win32/wineprefix" session
+run_tests "$win_label" "$wine_arch" scripts/wine-harness --arch="$wine_arch" --prefix="$root/build/$wine_arch/wineprefix" session
 
 echo
 echo "== summary"

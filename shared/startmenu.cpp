@@ -6,85 +6,86 @@
 
 namespace {
 
-constexpr std::size_t kPathSize = MAX_PATH;
-
-// folder + "\" + name into out; false when that would not fit in 259 characters.
-bool JoinPath(char (&out)[kPathSize], const char* folder, const char* name)
-{
-    const std::size_t lf = std::strlen(folder);
-    const std::size_t ln = std::strlen(name);
-    if (lf + 1 + ln > kPathSize - 1)
-        return false;
-    std::memcpy(out, folder, lf);
-    out[lf] = '\\';
-    std::memcpy(out + lf + 1, name, ln);
-    out[lf + 1 + ln] = '\0';
-    return true;
-}
-
-bool IsDotEntry(const char* name)
-{
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
-bool SearchTree(char* buffer, const char* name, const char* folder)
-{
-    char path[kPathSize];
-    WIN32_FIND_DATAA entry;
-
-    if (JoinPath(path, folder, name)) {
+class SystemFolders final : public FolderView {
+public:
+    bool Probe(const char* path) override
+    {
+        WIN32_FIND_DATAA entry;
         HANDLE match = FindFirstFileA(path, &entry);
-        if (match != INVALID_HANDLE_VALUE) {
-            FindClose(match);
-            std::memcpy(buffer, path, std::strlen(path) + 1);
-            return true;
-        }
+        if (match == INVALID_HANDLE_VALUE)
+            return false;
+        FindClose(match);
+        return true;
     }
 
-    if (!JoinPath(path, folder, "*.*"))
-        return false;
-    HANDLE listing = FindFirstFileA(path, &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return false;
-    bool found = false;
-    do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsDotEntry(entry.cFileName))
-            continue;
-        // A junction or link may lead back into the tree it lies in.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            continue;
-        char subfolder[kPathSize];
-        if (!JoinPath(subfolder, folder, entry.cFileName))
-            continue;
-        found = SearchTree(buffer, name, subfolder);
-    } while (!found && FindNextFileA(listing, &entry));
-    FindClose(listing);
-    return found;
-}
+    bool List(const char* pattern, std::vector<ListedEntry>& entries) override
+    {
+        WIN32_FIND_DATAA entry;
+        HANDLE listing = FindFirstFileA(pattern, &entry);
+        if (listing == INVALID_HANDLE_VALUE)
+            return false;
+        do {
+            entries.push_back({entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+        return true;
+    }
+
+    bool Identify(const char* folder, FolderId& id) override
+    {
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        BY_HANDLE_FILE_INFORMATION info = {};
+        const BOOL known = GetFileInformationByHandle(handle, &info);
+        CloseHandle(handle);
+        id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+        return known != FALSE;
+    }
+
+    bool NameKey(const char* name, std::wstring& key) override
+    {
+        WCHAR wide[MAX_PATH];
+        const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, MAX_PATH);
+        if (length <= 1)
+            return false;
+        CharUpperBuffW(wide, static_cast<DWORD>(length - 1));
+        key.assign(wide, static_cast<std::size_t>(length - 1));
+        return true;
+    }
+
+    bool IsLeadByte(unsigned char c) override { return IsDBCSLeadByte(c) != FALSE; }
+};
 
 } // namespace
 
-bool FindFileInTree(char* buffer, const char* folder)
+FolderView& SystemFolderView()
 {
-    // The name is kept apart because a match rewrites the buffer.
-    char name[kPathSize];
-    std::size_t n = 0;
-    while (n < kPathSize - 1 && buffer[n] != '\0') {
-        name[n] = buffer[n];
-        ++n;
-    }
-    name[n] = '\0';
-    return SearchTree(buffer, name, folder);
+    static SystemFolders view;
+    return view;
 }
 
-bool FindShortcutInStartMenus(char* buffer, HWND owner)
+bool FindFileInTree(char* buffer, const char* folder)
 {
+    // The name is copied out because a match rewrites the buffer.
+    char name[kTreePathSize];
+    lstrcpynA(name, buffer, kTreePathSize);
+    char found[kTreePathSize];
+    if (!SearchTreeFor(SystemFolderView(), found, name, folder))
+        return false;
+    std::memcpy(buffer, found, std::strlen(found) + 1);
+    return true;
+}
+
+bool GetStartMenuFolders(HWND owner, char (&commonFolder)[MAX_PATH], char (&userFolder)[MAX_PATH])
+{
+    commonFolder[0] = '\0';
+    userFolder[0] = '\0';
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr)
         return false;
-
-    char commonFolder[kPathSize] = {};
-    char userFolder[kPathSize] = {};
 
     LPITEMIDLIST common = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(owner, CSIDL_COMMON_STARTMENU, &common)) && common != nullptr) {
@@ -110,10 +111,36 @@ bool FindShortcutInStartMenus(char* buffer, HWND owner)
         allocator->Free(common);
     allocator->Free(user);
     allocator->Release();
-    if (!haveUserFolder)
-        return false;
+    return haveUserFolder != FALSE;
+}
 
+bool FindShortcutInStartMenus(char* buffer, HWND owner)
+{
+    char commonFolder[MAX_PATH];
+    char userFolder[MAX_PATH];
+    if (!GetStartMenuFolders(owner, commonFolder, userFolder))
+        return false;
     if (commonFolder[0] != '\0' && FindFileInTree(buffer, commonFolder))
         return true;
     return FindFileInTree(buffer, userFolder);
+}
+
+bool StartMenuIndex::Find(char* buffer, HWND owner)
+{
+    if (!foldersKnown_) {
+        foldersKnown_ = true;
+        char commonFolder[MAX_PATH];
+        char userFolder[MAX_PATH];
+        haveFolders_ = GetStartMenuFolders(owner, commonFolder, userFolder);
+        if (haveFolders_) {
+            haveCommon_ = commonFolder[0] != '\0';
+            common_.SetRoot(commonFolder);
+            user_.SetRoot(userFolder);
+        }
+    }
+    if (!haveFolders_)
+        return false;
+    if (haveCommon_ && common_.Find(buffer))
+        return true;
+    return user_.Find(buffer);
 }

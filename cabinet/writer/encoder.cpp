@@ -1,6 +1,7 @@
 #include "encoder.h"
 
 #include <cctype>
+#include <string>
 
 namespace cabwriter {
 
@@ -15,6 +16,25 @@ public:
         return true;
     }
 };
+
+// The rest of a "method" or "method:N" text after the method's name.
+bool parseWindowBits(const std::string &rest, unsigned defaultBits, unsigned minBits, unsigned maxBits, Method method,
+                     Compression &out)
+{
+    unsigned bits = defaultBits;
+    if (!rest.empty()) {
+        if (rest.size() < 2 || rest.size() > 3 || rest[0] != ':' ||
+            rest.find_first_not_of("0123456789", 1) != std::string::npos) {
+            return false;
+        }
+        bits = static_cast<unsigned>(std::stoul(rest.substr(1)));
+    }
+    if (bits < minBits || bits > maxBits) {
+        return false;
+    }
+    out = Compression{method, static_cast<std::uint8_t>(bits)};
+    return true;
+}
 
 }  // namespace
 
@@ -54,17 +74,12 @@ bool parseCompression(const std::string &text, Compression &out)
         out = Compression{Method::Mszip, 0};
         return true;
     }
-    if (lower == "lzx") {
-        out = Compression{Method::Lzx, 21};
-        return true;
+    if (lower.rfind("quantum", 0) == 0) {
+        return parseWindowBits(lower.substr(7), kQuantumDefaultWindowBits, kQuantumMinWindowBits,
+                               kQuantumMaxWindowBits, Method::Quantum, out);
     }
-    if (lower.size() == 6 && lower.compare(0, 4, "lzx:") == 0 && std::isdigit(static_cast<unsigned char>(lower[4])) &&
-        std::isdigit(static_cast<unsigned char>(lower[5]))) {
-        const int bits = (lower[4] - '0') * 10 + (lower[5] - '0');
-        if (bits >= 15 && bits <= 21) {
-            out = Compression{Method::Lzx, static_cast<std::uint8_t>(bits)};
-            return true;
-        }
+    if (lower.rfind("lzx", 0) == 0) {
+        return parseWindowBits(lower.substr(3), 21, 15, 21, Method::Lzx, out);
     }
     return false;
 }
@@ -82,6 +97,8 @@ std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::s
         settings.callTranslation = compression.callTranslation;
         return makeLzxEncoder(settings, error);
     }
+    case Method::Quantum:
+        return makeQuantumEncoder(compression.windowBits, error);
     }
     error = "compression method " + std::to_string(static_cast<unsigned>(compression.method)) +
             " cannot be written";

@@ -61,4 +61,10 @@ struct LzxSettings {
 
 std::unique_ptr<BlockEncoder> makeLzxEncoder(const LzxSettings &settings, std::string &error);
 
+inline constexpr unsigned kQuantumMinWindowBits = 10;
+inline constexpr unsigned kQuantumMaxWindowBits = 21;
+inline constexpr unsigned kQuantumDefaultWindowBits = 21;  // "quantum" without ":N"
+// Null with error set for a window exponent outside 10 to 21.
+std::unique_ptr<BlockEncoder> makeQuantumEncoder(unsigned windowBits, std::string &error);
+
 }  // namespace cabwriter

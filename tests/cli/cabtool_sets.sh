@@ -39,7 +39,7 @@ cmp -s src/locked.txt late/src/locked.txt || fail "the last file does not come o
 # A missing member: the files before it still come out, the gap is reported.
 mv set/DISK3.cab DISK3.away
 expect_status 1 "extract with a missing member" "$CABTOOL" extract -d gap set/DISK.cab
-grep -q 'DISK3.cab: cannot continue into this cabinet: CabinetOpenFailed' "$WORK/last.err" ||
+grep -q 'DISK3.cab: cannot continue into this cabinet: cannot open: No such file or directory' "$WORK/last.err" ||
   fail "the missing member is not reported"
 cmp -s src/docs/part1.txt gap/src/docs/part1.txt || fail "the file before the gap was lost"
 mv DISK3.away set/DISK3.cab

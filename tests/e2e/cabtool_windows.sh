@@ -42,21 +42,23 @@ wine "$TOOL" extract -d jpout jp.cab >/dev/null 2>&1 || fail "extract jp.cab"
 cmp -s jp/ソフト/表示.txt jpout/ソフト/表示.txt || fail "the Japanese name did not come back as it went in"
 
 # Hostile names, patched in at equal length (file entries carry no checksum).
-mkdir -p in/zz/zz in/CC in/zq
+mkdir -p in/zz/zz in/CC in/zq in/qq/zz/zz
 echo climb >in/zz/zz/evil1.txt
 echo drive >in/CC/evil2.txt
 echo root >in/zq/evil3.txt
+echo middle >in/qq/zz/zz/evil4.txt
 echo fine >in/fine.txt
-(cd in && wine "$TOOL" create -m none -o ../names.cab zz/zz/evil1.txt CC/evil2.txt zq/evil3.txt fine.txt >/dev/null 2>&1) ||
-  fail "create names.cab"
+(cd in && wine "$TOOL" create -m none -o ../names.cab zz/zz/evil1.txt CC/evil2.txt zq/evil3.txt qq/zz/zz/evil4.txt \
+  fine.txt >/dev/null 2>&1) || fail "create names.cab"
 python3 "$SOURCE_DIR/tests/support/plant_hostile_names.py" names.cab
 mkdir -p box/a/b
 wine "$TOOL" extract -d box/a/b/out names.cab >names.out 2>&1 && fail "hostile names did not fail the extraction"
-for n in '..\..\evil1.txt' 'C:\evil2.txt' '\q\evil3.txt'; do
+for n in '..\..\evil1.txt' 'C:\evil2.txt' '\q\evil3.txt' 'qq\..\..\evil4.txt'; do
   grep -qF "$n: refused" names.out || fail "$n was not refused"
 done
 [ "$(tr -d '\r' <box/a/b/out/fine.txt 2>/dev/null)" = fine ] || fail "fine.txt did not come out"
 [ -e box/evil1.txt ] && fail "wrote above the output folder"
+[ -e box/a/b/evil4.txt ] && fail "wrote above the output folder from the middle of a name"
 [ -e "$WINEPREFIX/drive_c/evil2.txt" ] && fail "wrote to drive C:"
 [ -e /q/evil3.txt ] && fail "wrote to the drive root"
 

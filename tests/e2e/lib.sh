@@ -158,14 +158,15 @@ wait_frame() {
   return 1
 }
 
-# read_frame: sets FX FY FW FH CLIENT ("W H") LIMIT_X LIMIT_Y SWITCH_SHOWN
-# ICONIC FOREGROUND.
+# read_frame: sets FX FY FW FH CLIENT ("W H") LIMIT_X LIMIT_Y WORK_LEFT
+# WORK_TOP WORK_RIGHT WORK_BOTTOM SWITCH_SHOWN ICONIC FOREGROUND.
 read_frame() {
   local out
   out=$(probe frame) || { FX=""; FY=""; FW=""; FH=""; return 1; }
   read -r FX FY FW FH <<<"$(echo "$out" | head -n 1)"
   CLIENT=$(echo "$out" | sed -n 's/^client=//p')
   read -r LIMIT_X LIMIT_Y <<<"$(echo "$out" | sed -n 's/^limit=//p')"
+  read -r WORK_LEFT WORK_TOP WORK_RIGHT WORK_BOTTOM <<<"$(echo "$out" | sed -n 's/^workarea=//p')"
   SWITCH_SHOWN=$(echo "$out" | sed -n 's/^switch=//p')
   ICONIC=$(echo "$out" | sed -n 's/^iconic=//p')
   FOREGROUND=$(echo "$out" | sed -n 's/^foreground=//p')

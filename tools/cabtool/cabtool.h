@@ -25,7 +25,15 @@ int runCreate(const Args &args);
 void report(const std::string &what);
 int usageError(const std::string &what);
 
-const char *errorCodeName(CabErrorCode code);
+// With --verbose, reports name the engine's error codes too.
+void setVerbose(bool verbose);
+
+// What went wrong, in plain words; an open failure carries the system's reason
+// (see lastOpenFailure in engine_io.h).
+std::string describeError(CabErrorCode code);
+
+// "cannot open: " and the system's reason for the error number.
+std::string cannotOpen(int systemError);
 
 // Splits "dir/x.cab" into "dir/" and "x.cab" (either separator).
 void splitCabinetPath(const std::string &path, std::string &folder, std::string &name);

@@ -1,4 +1,4 @@
-// cabtool create [-m none|mszip|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES]
+// cabtool create [-m none|mszip|quantum[:N]|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES]
 //                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N] -o OUT.cab FILE...
 #include "cabtool.h"
 #include "file_meta.h"
@@ -86,7 +86,8 @@ int runCreate(const Args &args)
             }
         } else if (arg == "-m") {
             if (!value(text) || !cabwriter::parseCompression(text, options.compression)) {
-                return usageError("-m takes none, mszip, lzx or lzx:N (N from 15 to 21)");
+                return usageError("-m takes none, mszip, quantum or quantum:N with N from 10 to 21, "
+                                  "lzx or lzx:N with N from 15 to 21");
             }
         } else if (arg == "--max-cabinet") {
             if (!value(text) || !parseNumber(text, 0x7FFFFFFF, number) || number == 0) {

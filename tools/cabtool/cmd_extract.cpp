@@ -4,7 +4,9 @@
 #include "file_meta.h"
 #include "set_walk.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace cabtool {
 
@@ -26,17 +28,24 @@ public:
             return 0;
         }
         path_ = outputPath(folder_, stored);
+        const std::string linked = linkedFolderPart(folder_, stored);
+        if (!linked.empty()) {
+            report(stored + ": refused, " + linked + " is a symbolic link");
+            ++refused;
+            return 0;
+        }
         const std::size_t cut = path_.find_last_of('/');
         if (cut != std::string::npos && cut != 0) {
             makeDirectories(path_.substr(0, cut));
         }
-        // A read-only file left by an earlier extraction is replaced.
-        if (isRegularFile(path_)) {
+        // A read-only file left by an earlier extraction is replaced (a link's
+        // target is never touched: the link itself is replaced).
+        if (!isSymbolicLink(path_) && isRegularFile(path_)) {
             setReadOnly(path_, false);
         }
-        std::FILE *stream = std::fopen(path_.c_str(), "wb");
+        std::FILE *stream = createPlainFile(path_);
         if (stream == nullptr) {
-            report(path_ + ": cannot create");
+            report(path_ + ": cannot create: " + std::strerror(errno));
             ++refused;
             return 0;
         }

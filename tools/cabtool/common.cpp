@@ -1,19 +1,14 @@
 #include "cabtool.h"
+#include "engine_io.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace cabtool {
 
-void report(const std::string &what)
-{
-    std::fprintf(stderr, "cabtool: %s\n", what.c_str());
-}
+namespace {
 
-int usageError(const std::string &what)
-{
-    report(what + " (see cabtool --help)");
-    return kExitUsage;
-}
+bool g_verbose = false;
 
 const char *errorCodeName(CabErrorCode code)
 {
@@ -32,6 +27,57 @@ const char *errorCodeName(CabErrorCode code)
     case CabErrorCode::Aborted: return "Aborted";
     }
     return "UnknownError";
+}
+
+std::string plainWords(CabErrorCode code)
+{
+    switch (code) {
+    case CabErrorCode::None: return "no error";
+    case CabErrorCode::CabinetOpenFailed: return cannotOpen(lastOpenFailure());
+    case CabErrorCode::NotCabinetFile: return "not a cabinet file";
+    case CabErrorCode::UnsupportedVersion: return "cabinet format version not supported";
+    case CabErrorCode::CabinetDamaged: return "the cabinet is damaged";
+    case CabErrorCode::OutOfMemory: return "out of memory";
+    case CabErrorCode::UnsupportedCompression: return "compression method not supported";
+    case CabErrorCode::DecodeFailed: return "the compressed data is damaged";
+    case CabErrorCode::OutputFailed: return "cannot write the output";
+    case CabErrorCode::ReserveMismatch: return "its reserve areas differ from those of the set's other cabinets";
+    case CabErrorCode::CabinetMismatch: return "it belongs to another set or comes out of order";
+    case CabErrorCode::Aborted: return "stopped";
+    }
+    return "unknown error";
+}
+
+}  // namespace
+
+void report(const std::string &what)
+{
+    std::fprintf(stderr, "cabtool: %s\n", what.c_str());
+}
+
+int usageError(const std::string &what)
+{
+    report(what + " (see cabtool --help)");
+    return kExitUsage;
+}
+
+void setVerbose(bool verbose)
+{
+    g_verbose = verbose;
+}
+
+std::string describeError(CabErrorCode code)
+{
+    std::string words = plainWords(code);
+    if (g_verbose) {
+        words += std::string(" (") + errorCodeName(code) + ")";
+    }
+    return words;
+}
+
+std::string cannotOpen(int systemError)
+{
+    return std::string("cannot open: ") + std::strerror(systemError);
 }
 
 void splitCabinetPath(const std::string &path, std::string &folder, std::string &name)

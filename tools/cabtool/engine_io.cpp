@@ -1,7 +1,11 @@
 #include "engine_io.h"
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 namespace cabtool {
 
@@ -12,6 +16,7 @@ namespace {
 constexpr int kMaxHandles = 32;
 constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
+int g_lastOpenFailure = 0;
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -26,32 +31,131 @@ std::FILE *streamOf(std::int32_t handle)
     return g_streams[slot];
 }
 
+// ---- Memory, with the optional cap on window memory ----------------------------
+//
+// The callbacks cannot tell a window from any other request, so requests are
+// told apart by size: the engine's block buffers have sizes of their own (one
+// compressed and one 32768-byte uncompressed buffer at a time) and are never
+// counted; smaller requests are the engine's and the decoders' own state.
+
+constexpr std::uint32_t kCountedFrom = 4096;
+constexpr std::uint32_t kUncompressedBuffer = 32768;
+constexpr std::uint32_t kCompressedBuffers[] = {32768, 32780, 38912, 43008};
+
+enum class Kind : std::uint32_t { Counted, CompressedBuffer, UncompressedBuffer, Small };
+
+// Put in front of every block while a cap is set.
+struct alignas(std::max_align_t) BlockHeader {
+    std::uint32_t size;
+    Kind kind;
+};
+
+bool g_capped = false;
+std::uint32_t g_cap = 0;
+std::uint32_t g_counted = 0;
+bool g_compressedHeld = false;
+bool g_uncompressedHeld = false;
+
+Kind kindOf(std::uint32_t size)
+{
+    if (size < kCountedFrom) {
+        return Kind::Small;
+    }
+    if (!g_compressedHeld) {
+        for (std::uint32_t buffer : kCompressedBuffers) {
+            if (size == buffer) {
+                return Kind::CompressedBuffer;
+            }
+        }
+    }
+    if (!g_uncompressedHeld && size == kUncompressedBuffer) {
+        return Kind::UncompressedBuffer;
+    }
+    return Kind::Counted;
+}
+
+void hold(Kind kind, bool held, std::uint32_t size)
+{
+    switch (kind) {
+    case Kind::CompressedBuffer:
+        g_compressedHeld = held;
+        break;
+    case Kind::UncompressedBuffer:
+        g_uncompressedHeld = held;
+        break;
+    case Kind::Counted:
+        g_counted = held ? g_counted + size : g_counted - size;
+        break;
+    case Kind::Small:
+        break;
+    }
+}
+
 void *allocBlock(std::uint32_t size)
 {
-    return std::malloc(size == 0 ? 1 : size);
+    if (!g_capped) {
+        return std::malloc(size == 0 ? 1 : size);
+    }
+    const Kind kind = kindOf(size);
+    if (kind == Kind::Counted && size > g_cap - g_counted) {
+        return nullptr;
+    }
+    auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));
+    if (header == nullptr) {
+        return nullptr;
+    }
+    *header = BlockHeader{size, kind};
+    hold(kind, true, size);
+    return header + 1;
 }
 
 void freeBlock(void *block)
 {
-    std::free(block);
+    if (!g_capped || block == nullptr) {
+        std::free(block);
+        return;
+    }
+    BlockHeader *header = static_cast<BlockHeader *>(block) - 1;
+    hold(header->kind, false, header->size);
+    std::free(header);
+}
+
+// A decoder's scratch file: gone once it is closed, or when the program ends.
+std::FILE *openScratchFile()
+{
+#ifdef _WIN32
+    std::error_code ec;
+    const std::string folder = std::filesystem::temp_directory_path(ec).string();
+    char *name = _tempnam(ec ? "." : folder.c_str(), "cab");
+    if (name == nullptr) {
+        return nullptr;
+    }
+    std::FILE *stream = std::fopen(name, "w+bD");  // D: deleted when closed
+    std::free(name);
+    return stream;
+#else
+    return std::tmpfile();  // unlinked already
+#endif
 }
 
 std::int32_t openFile(const char *path, std::int32_t flags, std::int32_t)
 {
     std::FILE *stream = nullptr;
     if (std::strcmp(path, "*") == 0) {
-        stream = std::tmpfile();  // a decoder's scratch file
+        stream = openScratchFile();
     } else if ((flags & kAccessMask) != 0 || (flags & kCreate) != 0) {
         stream = std::fopen(path, "w+b");
     } else {
         stream = std::fopen(path, "rb");
     }
     if (stream == nullptr) {
+        g_lastOpenFailure = errno;
         return -1;
     }
     const std::int32_t handle = adoptStream(stream);
     if (handle == -1) {
         std::fclose(stream);
+        g_lastOpenFailure = EMFILE;
     }
     return handle;
 }
@@ -117,6 +221,11 @@ std::int32_t closeHandle(std::int32_t handle)
     return std::fclose(stream) == 0 ? 0 : -1;
 }
 
+int lastOpenFailure()
+{
+    return g_lastOpenFailure;
+}
+
 int openHandleCount()
 {
     int count = 0;
@@ -124,6 +233,12 @@ int openHandleCount()
         count += stream != nullptr ? 1 : 0;
     }
     return count;
+}
+
+void setWindowMemoryCap(std::uint32_t bytes)
+{
+    g_capped = true;
+    g_cap = bytes;
 }
 
 CabinetEngine *createEngine(CabError *error)

@@ -16,10 +16,17 @@ inline constexpr std::int32_t kDiscardHandle = 0x7FFF0000;
 // Creates an engine wired to these callbacks; null with *error filled on failure.
 CabinetEngine *createEngine(CabError *error);
 
+// Caps the memory decoders may take for their windows (--max-window-memory):
+// every request of 4 KiB or more counts, except the engine's two block buffers.
+// A Quantum window that does not fit is then paged through a temporary file.
+void setWindowMemoryCap(std::uint32_t bytes);
+
 // Puts an already opened stream into the table; -1 when it is full.
 std::int32_t adoptStream(std::FILE *stream);
 // Closes a handle from the table (0 on success).
 std::int32_t closeHandle(std::int32_t handle);
+// The system's error number of the last open that failed.
+int lastOpenFailure();
 // How many handles are open (cabinet handles are closed by the engine).
 int openHandleCount();
 

@@ -11,6 +11,10 @@
 #ifdef _WIN32
 #include <direct.h>
 #include <mbctype.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace cabtool {
@@ -166,6 +170,52 @@ std::string outputPath(const std::string &folder, const std::string &stored)
         path[base + cut] = '/';
     }
     return path;
+}
+
+bool isSymbolicLink(const std::string &path)
+{
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    struct stat info{};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+#endif
+}
+
+std::string linkedFolderPart(const std::string &folder, const std::string &stored)
+{
+    const std::string path = outputPath(folder, stored);
+    const std::size_t base = path.size() - stored.size();
+    for (std::size_t cut : separatorPositions(stored)) {
+        const std::string prefix = path.substr(0, base + cut);
+        if (isSymbolicLink(prefix)) {
+            return prefix;
+        }
+    }
+    return {};
+}
+
+std::FILE *createPlainFile(const std::string &path)
+{
+#ifdef _WIN32
+    return std::fopen(path.c_str(), "wb");
+#else
+    if (isSymbolicLink(path) && unlink(path.c_str()) != 0) {
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE *stream = fdopen(fd, "wb");
+    if (stream == nullptr) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+    }
+    return stream;
+#endif
 }
 
 }  // namespace cabtool

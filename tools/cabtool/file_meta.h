@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,19 @@ std::string unsafeNameReason(const std::string &stored);
 
 // The stored name as a path below folder, with the platform's separators.
 std::string outputPath(const std::string &folder, const std::string &stored);
+
+// True when path itself is a symbolic link. Windows builds leave junctions
+// and links alone and always answer false.
+bool isSymbolicLink(const std::string &path);
+
+// Symbolic links already below the output folder must not carry a file
+// elsewhere. The first folder part of the stored name's path below folder that
+// is a symbolic link, or empty when there is none.
+std::string linkedFolderPart(const std::string &folder, const std::string &stored);
+
+// Opens path for writing as a new plain file: a symbolic link standing at path
+// is removed first (its target stays as it was), and a link put there in the
+// meantime is not followed. Null with errno set on failure.
+std::FILE *createPlainFile(const std::string &path);
 
 }  // namespace cabtool

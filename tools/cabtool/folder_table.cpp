@@ -1,5 +1,8 @@
 #include "folder_table.h"
 
+#include "cabtool.h"
+
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -38,13 +41,13 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
 {
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
     if (!in) {
-        why = "cannot open";
+        why = cannotOpen(errno);
         return false;
     }
     unsigned char header[36];
     if (std::fread(header, 1, sizeof header, in.get()) != sizeof header || header[0] != 'M' || header[1] != 'S' ||
         header[2] != 'C' || header[3] != 'F') {
-        why = "not a cabinet";
+        why = "not a cabinet file";
         return false;
     }
     info.size = le16(header + 8) | (static_cast<std::uint32_t>(le16(header + 10)) << 16);

@@ -37,7 +37,7 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
     case CabNotifyKind::NeedCabinet:
         if (record->error != CabErrorCode::None) {
             report(state.folder + record->text1 + ": cannot continue into this cabinet: " +
-                   errorCodeName(record->error));
+                   describeError(record->error));
             return -1;
         }
         state.switchingTo = record->text1;
@@ -92,7 +92,7 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
     CabError error{CabErrorCode::None, 0, 0};
     CabinetEngine *engine = createEngine(&error);
     if (engine == nullptr) {
-        report(path + ": " + errorCodeName(error.code));
+        report(path + ": " + describeError(error.code));
         ++outcome.failures;
         return outcome;
     }
@@ -121,10 +121,10 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
             }
             ++outcome.failures;
             if (state.inProgress.empty()) {
-                report(folder + state.opened + ": " + errorCodeName(error.code));
+                report(folder + state.opened + ": " + describeError(error.code));
                 break;
             }
-            report(state.inProgress + ": " + errorCodeName(error.code) + " (in " + folder + state.opened + ")");
+            report(state.inProgress + ": " + describeError(error.code) + " (in " + folder + state.opened + ")");
             handler.fileFailed(state.inProgress);
             handled.insert(state.inProgress);
             startsToSkip = state.startsSeen;

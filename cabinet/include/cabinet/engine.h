@@ -35,7 +35,7 @@ enum class CabErrorCode : std::int32_t {
     UnsupportedCompression = 6,  // compression method (low four bits of the type) above 3
     DecodeFailed = 7,            // decoder refused its window, met bad data or produced the wrong size
     OutputFailed = 8,            // short write, or FileDone answered with 0
-    ReserveMismatch = 9,         // a later cabinet declares reserve sizes other than those in use
+    ReserveMismatch = 9,         // a later cabinet of the set declares reserve sizes other than the first's
     CabinetMismatch = 10,        // next cabinet of a set has another set id or an unexpected index
     Aborted = 11,                // a notification or the hook answered -1, or a FileListBoundary seek failed
 };
@@ -144,26 +144,20 @@ enum class CabHookKind : std::uint32_t {
     DataBlock = 2,
 };
 
+// The fields after reserveSize belong to one kind each, as their comments say;
+// the others carry no meaning for that call.
 struct CabHookRecord {
     CabHookKind kind;
     void *user;
     std::uint8_t *reserve;       // the reserve bytes of this kind; null when there are none
     std::uint16_t reserveSize;   // CabinetReserve: the per-cabinet size in force, 0 when none
-    union {
-        struct {
-            std::uint16_t setId;
-            std::uint32_t cabinetIndex;
-        } cabinet;               // CabinetReserve
-        struct {
-            std::uint16_t folderIndex;
-        } folder;                // FolderReserve
-        struct {
-            std::uint8_t *data;          // where this piece's bytes begin in the compressed buffer
-            std::uint16_t dataSize;      // compressed size counting every piece read so far
-            std::int32_t isSplit;        // second piece of a split block, or a first piece that goes on
-            std::uint16_t partialSize;   // bytes of the block read before this piece
-        } block;                 // DataBlock
-    };
+    std::uint16_t setId;         // CabinetReserve
+    std::uint32_t cabinetIndex;  // CabinetReserve
+    std::uint16_t folderIndex;   // FolderReserve
+    std::uint8_t *data;          // DataBlock: where this piece's bytes begin in the compressed buffer
+    std::uint16_t dataSize;      // DataBlock: compressed size counting every piece read so far
+    std::int32_t isSplit;        // DataBlock: second piece of a split block, or a first piece that goes on
+    std::uint16_t partialSize;   // DataBlock: bytes of the block read before this piece
 };
 
 using CabHookFn = std::int32_t (*)(CabHookRecord *record);

@@ -30,13 +30,14 @@ namespace cabwriter {
 enum class Method : std::uint8_t {
     None = 0,
     Mszip = 1,
+    Quantum = 2,
     Lzx = 3,
 };
 
 struct Compression {
     Method method = Method::Mszip;
     // Window size exponent for the methods that have one (stored in bits 8 to
-    // 12 of the compression type); MSZIP and stored ignore it.
+    // 12 of the compression type; Quantum takes 10 to 21); MSZIP and stored ignore it.
     std::uint8_t windowBits = 0;
     // LZX: rewrite the targets of x86 CALL instructions (0xE8) as absolute
     // addresses, which makes program code compress better. Not part of the
@@ -47,7 +48,8 @@ struct Compression {
     std::uint16_t typeWord() const;
 };
 
-// Parses "none", "mszip", "lzx" (window 2^21) and "lzx:N" for N from 15 to 21
+// Parses "none", "mszip", "quantum" (window exponent 21) and "quantum:N" with
+// N from 10 to 21, "lzx" (window exponent 21) and "lzx:N" with N from 15 to 21
 // (case-insensitive). Answers false for anything else, including methods this
 // writer cannot encode yet.
 bool parseCompression(const std::string &text, Compression &out);

@@ -55,7 +55,7 @@ std::uint32_t referenceChecksum(const Bytes &bytes, std::uint32_t seed)
 
 void *fakeAlloc(std::uint32_t size)
 {
-    if (++io->allocs == io->failAllocAt) {
+    if (++io->allocs == io->failAllocAt || size > io->failAllocAbove) {
         return nullptr;
     }
     void *p = std::malloc(size == 0 ? 1 : size);

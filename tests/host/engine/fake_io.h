@@ -107,6 +107,7 @@ struct FakeIo {
     int allocs = 0, opens = 0, reads = 0, writes = 0, closes = 0, seeks = 0;
     // Failure injection: the nth call (from 1) fails; 0 means never.
     int failAllocAt = 0;
+    std::uint32_t failAllocAbove = 0xFFFFFFFF;  // larger requests fail
     int failCloseAt = 0;
     std::size_t shortWriteBy = 0;
 

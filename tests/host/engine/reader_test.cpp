@@ -33,17 +33,17 @@ std::int32_t recordingHook(CabHookRecord *r)
     }
     switch (r->kind) {
     case CabHookKind::CabinetReserve:
-        call.a = r->cabinet.setId;
-        call.b = r->cabinet.cabinetIndex;
+        call.a = r->setId;
+        call.b = r->cabinetIndex;
         break;
     case CabHookKind::FolderReserve:
-        call.a = r->folder.folderIndex;
+        call.a = r->folderIndex;
         break;
     case CabHookKind::DataBlock:
-        call.a = r->block.data[0];
-        call.b = r->block.dataSize;
-        call.c = static_cast<std::uint32_t>(r->block.isSplit);
-        call.d = r->block.partialSize;
+        call.a = r->data[0];
+        call.b = r->dataSize;
+        call.c = static_cast<std::uint32_t>(r->isSplit);
+        call.d = r->partialSize;
         break;
     }
     hookCalls->push_back(call);
@@ -119,7 +119,7 @@ TEST_F(EngineTest, ReserveHookSeesEveryReserveAndMayEditBlockData)
     hookCalls = &calls;
     fake.hookOverride = [](CabHookRecord *r) {
         if (r->kind == CabHookKind::DataBlock) {
-            r->block.data[0] = 'J';
+            r->data[0] = 'J';
         }
         return 0;
     };
@@ -247,7 +247,13 @@ TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
         CabErrorCode code;
     };
     std::vector<Case> cases = {
-        {"folder index past the table", cabinet([](CabPlan &s) { s.files[0].folder = 1; }),
+        // A real second folder lies where the header's count says the table ends.
+        {"folder index past the table",
+         cabinet([](CabPlan &s) {
+             s.folders.push_back(s.folders[0]);
+             s.folderCountOverride = 1;
+             s.files[0].folder = 1;
+         }),
          CabErrorCode::CabinetDamaged},
         {"continuing file with no folders", cabinet([](CabPlan &s) { s.files[0].folder = 0xFFFE; s.folderCountOverride = 0; }),
          CabErrorCode::CabinetDamaged},
@@ -265,7 +271,7 @@ TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
          CabErrorCode::DecodeFailed},
         {"MSZIP block without its signature", cabinet([](CabPlan &s) { s.folders[0].type = 1; }),
          CabErrorCode::DecodeFailed},
-        {"Quantum folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x0F02; }), CabErrorCode::DecodeFailed},
+        {"Quantum window 2^22", cabinet([](CabPlan &s) { s.folders[0].type = 0x1602; }), CabErrorCode::DecodeFailed},
         {"LZX folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
     };
     for (std::uint16_t method = 4; method <= 15; ++method) {

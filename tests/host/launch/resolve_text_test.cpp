@@ -63,6 +63,50 @@ TEST(SplitPath, FollowsTheRuntimeRules)
     }
 }
 
+// A 0x5C after a lead byte at either end of either lead range is a trail byte;
+// after the bytes just outside the ranges it is a separator.
+TEST(SplitPath, TrailByteAfterEveryEdgeOfTheLeadRanges)
+{
+    const unsigned char leads[] = {0x81, 0x9F, 0xE0, 0xFC};
+    const unsigned char others[] = {0x80, 0xA0, 0xDF, 0xFD};
+    for (int i = 0; i < 4; ++i) {
+        const std::string lead(1, static_cast<char>(leads[i]));
+        const std::string other(1, static_cast<char>(others[i]));
+        PathParts parts;
+        SplitPath(("C:\\x\\" + lead + "\\.exe").c_str(), parts);
+        EXPECT_STREQ(parts.dir, "\\x\\") << "lead " << int(leads[i]);
+        EXPECT_STREQ(parts.name, (lead + "\\").c_str()) << "lead " << int(leads[i]);
+        SplitPath(("C:\\x\\" + other + "\\.exe").c_str(), parts);
+        EXPECT_STREQ(parts.dir, ("\\x\\" + other + "\\").c_str()) << "byte " << int(others[i]);
+        EXPECT_STREQ(parts.name, "") << "byte " << int(others[i]);
+    }
+}
+
+TEST(ProgramFolder, TakenWithDoubleByteNamesWhole)
+{
+    struct Case {
+        const char* module;
+        const char* folder;
+    };
+    // Names whose last character has the trail byte 0x5C: 表 (0x95 0x5C),
+    // ソ (0x83 0x5C), 能 (0x94 0x5C), and the ends of both lead-byte ranges.
+    const Case cases[] = {
+        {"C:\\Orvel\\launch.exe", "C:\\Orvel\\"},
+        {"C:\\Orvel\\\x95\x5C.exe", "C:\\Orvel\\"},
+        {"C:\\Orvel\\\x83\x5C", "C:\\Orvel\\"},
+        {"C:\\\x94\x5C\\\x81\x5C\x9F\x5C\xE0\x5C\xFC\x5C", "C:\\\x94\x5C\\"},
+        {"\\\\server\\share\\a.exe", "\\\\server\\share\\"},
+        {"launch.exe", "\\"},
+        {"\\launch.exe", "\\"},
+    };
+    for (const Case& c : cases) {
+        char folder[kTextSize];
+        std::memset(folder, 'x', sizeof folder);
+        ProgramFolderOf(c.module, folder);
+        EXPECT_STREQ(folder, c.folder) << c.module;
+    }
+}
+
 TEST(IconLocation, SplitsFileAndIndex)
 {
     struct Case {

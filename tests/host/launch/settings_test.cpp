@@ -31,6 +31,29 @@ TEST(WindowPosition, KeptOnTheWorkArea)
     }
 }
 
+TEST(WindowPosition, MovedInsideASmallerReportedWorkArea)
+{
+    struct Case {
+        WindowPosition from;
+        int width, height;
+        WorkArea area;
+        WindowPosition expected;
+    };
+    const Case cases[] = {
+        {{100, 200}, 308, 76, {0, 0, 1280, 1024}, {100, 200}},     // already inside: stands
+        {{0, 978}, 258, 76, {0, 0, 1280, 1024}, {0, 948}},         // metrics limit past the screen
+        {{1100, 10}, 258, 76, {0, 0, 1280, 1024}, {1022, 10}},
+        {{0, 0}, 258, 76, {60, 30, 1280, 1024}, {60, 30}},         // task bar at the left and top
+        {{-76, -62}, 1100, 800, {0, 0, 1024, 738}, {-76, -62}},    // larger: flush right and bottom as before
+        {{-76, -62}, 1100, 800, {0, 0, 1000, 700}, {-100, -100}},
+    };
+    for (const Case& c : cases) {
+        const WindowPosition p = KeepInWorkArea(c.from, c.width, c.height, c.area);
+        EXPECT_EQ(p.x, c.expected.x) << c.from.x << "," << c.from.y;
+        EXPECT_EQ(p.y, c.expected.y) << c.from.x << "," << c.from.y;
+    }
+}
+
 TEST(LaunchNum, OutsideTheNineSlotsBecomesZero)
 {
     const std::int32_t cases[][2] = {{0, 0}, {8, 8}, {5, 5}, {9, 0}, {12, 0}, {-1, 0}, {INT_MIN, 0}, {INT_MAX, 0}};

@@ -2,7 +2,7 @@
 // engine: every window size over the varied corpus, each block type forced
 // with blocks that end inside frames and span several, call translation on
 // and off, and a set of cabinets.
-#include "host/writer/engine_run.h"
+#include "support/engine_run.h"
 #include "lzx_corpus.h"
 
 #include <cabinet/writer.h>

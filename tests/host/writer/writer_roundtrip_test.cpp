@@ -1,7 +1,7 @@
 // Round trips over a varied corpus: what the writer stores must come back byte
 // for byte, both through the independent reader and through the engine.
 #include "corpus.h"
-#include "engine_run.h"
+#include "support/engine_run.h"
 #include "mini_cab.h"
 
 #include <cabinet/writer.h>

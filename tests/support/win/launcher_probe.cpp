@@ -3,12 +3,17 @@
 //   launcher_probe frame     prints "x y width height" of the frame window,
 //                            then "client=WIDTH HEIGHT", "switch=0|1"
 //                            (group-switch button visible), "limit=X Y" (the
-//                            work-area size that the position is kept in),
+//                            work-area size that the window metrics give),
+//                            "workarea=LEFT TOP RIGHT BOTTOM" (the one the
+//                            system reports),
 //                            "iconic=0|1" and "foreground=0|1"
 //   launcher_probe boxes     prints each message box of the launcher's process
 //                            as two UTF-8 blocks: "title: ..." and "text: ..."
 //   launcher_probe dismiss   presses OK on every such message box
 //   launcher_probe sysclose  posts WM_SYSCOMMAND/SC_CLOSE to the frame
+//   launcher_probe tooltip   prints "tooltip=TEXT" (UTF-8) for the launcher's
+//                            visible tooltip window, "tooltip=" when none shows,
+//                            and then "tiprect=LEFT TOP RIGHT BOTTOM" when one does
 //   launcher_probe activate  brings the frame to the foreground
 //   launcher_probe at X Y    prints the class and control id of the window at
 //                            a screen point
@@ -22,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -36,34 +42,31 @@ void PrintUtf8(const char* label, const char* ansi)
     std::printf("%s: %s\n", label, utf8);
 }
 
-struct BoxWalk {
+struct ShownWalk {
     DWORD process;
-    bool dismiss;
-    int found;
+    const char* className;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
+BOOL CALLBACK CollectShown(HWND wnd, LPARAM param)
 {
-    BoxWalk* walk = reinterpret_cast<BoxWalk*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(wnd, &process);
+    ShownWalk* walk = reinterpret_cast<ShownWalk*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
     char cls[64] = {};
     GetClassNameA(wnd, cls, sizeof cls);
-    if (process != walk->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd))
-        return TRUE;
-    ++walk->found;
-    if (walk->dismiss) {
-        PostMessageA(wnd, WM_COMMAND, IDOK, 0);
-        return TRUE;
-    }
-    char title[260] = {};
-    char text[1024] = {};
-    GetWindowTextA(wnd, title, sizeof title);
-    // The message text is the box's static control with id 0xFFFF.
-    GetDlgItemTextA(wnd, 0xFFFF, text, sizeof text);
-    PrintUtf8("title", title);
-    PrintUtf8("text", text);
+    if (owner == walk->process && std::strcmp(cls, walk->className) == 0 && IsWindowVisible(wnd))
+        walk->found.push_back(wnd);
     return TRUE;
+}
+
+// The visible top-level windows of one class in the frame's process.
+std::vector<HWND> ShownWindows(HWND frame, const char* className)
+{
+    ShownWalk walk = {0, className, {}};
+    GetWindowThreadProcessId(frame, &walk.process);
+    EnumWindows(CollectShown, reinterpret_cast<LPARAM>(&walk));
+    return walk.found;
 }
 
 } // namespace
@@ -88,6 +91,9 @@ int main(int argc, char** argv)
         std::printf("client=%ld %ld\n", client.right, client.bottom);
         std::printf("limit=%d %d\n", GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME),
                     GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME));
+        RECT area = {};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        std::printf("workarea=%ld %ld %ld %ld\n", area.left, area.top, area.right, area.bottom);
         std::printf("switch=%d\n", groupSwitch && IsWindowVisible(groupSwitch) ? 1 : 0);
         std::printf("iconic=%d\n", IsIconic(frame) ? 1 : 0);
         std::printf("foreground=%d\n", GetForegroundWindow() == frame ? 1 : 0);
@@ -98,10 +104,21 @@ int main(int argc, char** argv)
         return 0;
     }
     if (std::strcmp(what, "boxes") == 0 || std::strcmp(what, "dismiss") == 0) {
-        BoxWalk walk = {0, std::strcmp(what, "dismiss") == 0, 0};
-        GetWindowThreadProcessId(frame, &walk.process);
-        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&walk));
-        std::printf("boxes=%d\n", walk.found);
+        const std::vector<HWND> boxes = ShownWindows(frame, "#32770");
+        for (HWND box : boxes) {
+            if (std::strcmp(what, "dismiss") == 0) {
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                continue;
+            }
+            char title[260] = {};
+            char text[1024] = {};
+            GetWindowTextA(box, title, sizeof title);
+            // The message text is the box's static control with id 0xFFFF.
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            PrintUtf8("title", title);
+            PrintUtf8("text", text);
+        }
+        std::printf("boxes=%d\n", static_cast<int>(boxes.size()));
         return 0;
     }
     if (std::strcmp(what, "input") == 0) {
@@ -126,6 +143,22 @@ int main(int argc, char** argv)
         if (under != nullptr)
             GetClassNameA(under, cls, sizeof cls);
         std::printf("at=%s id=%d\n", cls, under != nullptr ? GetDlgCtrlID(under) : 0);
+        return 0;
+    }
+    if (std::strcmp(what, "tooltip") == 0) {
+        char text[1024] = {};
+        RECT rect = {};
+        const std::vector<HWND> tips = ShownWindows(frame, "tooltips_class32");
+        if (!tips.empty()) {
+            // A tooltip answers WM_GETTEXT with the tip it shows.
+            WCHAR wide[512] = {};
+            GetWindowTextW(tips.front(), wide, 512);
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+            GetWindowRect(tips.front(), &rect);
+        }
+        std::printf("tooltip=%s\n", text);
+        if (!tips.empty())
+            std::printf("tiprect=%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
     if (std::strcmp(what, "activate") == 0)

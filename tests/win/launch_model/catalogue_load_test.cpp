@@ -110,8 +110,10 @@ TEST_F(CatalogueFile, ThreeGroupsResolveEachKindOfTarget)
         EXPECT_TRUE(SamePath(item.target, c.target)) << c.group << "." << c.slot << ": " << item.target;
         EXPECT_STREQ(item.caption, c.caption) << c.group << "." << c.slot;
     }
-    // A program's item carries the program's own icon.
+    // A program's item carries the program's own icon, and a shortcut's item
+    // an icon too, even where the shell gives none for the shortcut file.
     EXPECT_NE(panel.catalogue[0].items[1].icon, nullptr);
+    EXPECT_NE(panel.catalogue[0].items[2].icon, nullptr);
 }
 
 TEST_F(CatalogueFile, LongValuesAreCutTo259Characters)

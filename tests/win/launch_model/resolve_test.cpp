@@ -130,6 +130,20 @@ TEST_F(ResolveTarget, ShortcutNameIsSearchedInTheStartMenus)
     EXPECT_EQ(none.text, "LmdNowhere.lnk");
 }
 
+TEST_F(ResolveTarget, ShortcutIconComesFromItsIconLocationOrItsTarget)
+{
+    const std::string notepad = SystemFile("notepad.exe");
+    ASSERT_TRUE(MakeShortcut(scratch_ / "target.lnk", notepad));
+    ASSERT_TRUE(MakeShortcut(scratch_ / "located.lnk", scratch_ / "gone.exe", SystemFile("shell32.dll"), 3));
+    ASSERT_TRUE(WriteTextFile(scratch_ / "fake.lnk", "not a shortcut"));
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    IconCache icons;
+
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "target.lnk").c_str(), icons), nullptr);
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "located.lnk").c_str(), icons), nullptr);
+    EXPECT_EQ(GetShortcutIcon(instance, (scratch_ / "fake.lnk").c_str(), icons), nullptr);
+}
+
 class SchemeIcon : public ::testing::Test {
 protected:
     void TearDown() override { DeleteRegistryTree(HKEY_CLASSES_ROOT, "lmdscheme"); }

@@ -26,10 +26,18 @@ protected:
                size == sizeof value;
     }
 
+    // The right and bottom edges a frame is kept inside: those of the
+    // window metrics, or of the reported work area where it is smaller (the
+    // cases below start at 0, so its left and top edges must be 0 here).
     static WindowPosition Limits()
     {
-        return {GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME),
-                GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME)};
+        RECT area = {};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        EXPECT_EQ(area.left, 0);
+        EXPECT_EQ(area.top, 0);
+        const int x = GetSystemMetrics(SM_CXMAXIMIZED) - 2 * GetSystemMetrics(SM_CXFRAME);
+        const int y = GetSystemMetrics(SM_CYMAXIMIZED) - 2 * GetSystemMetrics(SM_CYFRAME);
+        return {x < area.right ? x : static_cast<int>(area.right), y < area.bottom ? y : static_cast<int>(area.bottom)};
     }
 
     IconPanel panel_;

@@ -10,15 +10,33 @@ struct Found {
     std::string text;
 };
 
-Found Search(const std::string& name, const std::string& folder)
+// The plain search and the index answer the same question; every tree test
+// runs against both.
+enum class Way { Plain, Index };
+
+Found Search(const std::string& name, const std::string& folder, Way way = Way::Plain)
 {
     char buffer[MAX_PATH] = {};
     std::memcpy(buffer, name.c_str(), name.size() + 1);
-    const bool found = FindFileInTree(buffer, folder.c_str());
+    bool found = false;
+    if (way == Way::Plain) {
+        found = FindFileInTree(buffer, folder.c_str());
+    } else {
+        TreeIndex index(SystemFolderView());
+        index.SetRoot(folder.c_str());
+        found = index.Find(buffer);
+    }
     return {found, buffer};
 }
 
-TEST(FileTree, OwnMatchBeforeSubfoldersAndDepthFirst)
+class FileTree : public ::testing::TestWithParam<Way> {};
+
+INSTANTIATE_TEST_SUITE_P(Ways, FileTree, ::testing::Values(Way::Plain, Way::Index),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                             return info.param == Way::Plain ? std::string("Plain") : std::string("Index");
+                         });
+
+TEST_P(FileTree, OwnMatchBeforeSubfoldersAndDepthFirst)
 {
     ScratchFolder tree("tree");
     MakeFolders(tree / "a\\deep\\deeper");
@@ -43,13 +61,13 @@ TEST(FileTree, OwnMatchBeforeSubfoldersAndDepthFirst)
         {"none.lnk", false, "none.lnk"},
     };
     for (const Case& c : cases) {
-        const Found f = Search(c.name, tree.path());
+        const Found f = Search(c.name, tree.path(), GetParam());
         EXPECT_EQ(f.found, c.found) << c.name;
         EXPECT_TRUE(SamePath(f.text, c.text)) << c.name << " -> " << f.text;
     }
 }
 
-TEST(FileTree, PathsPastTheLimitAreSkipped)
+TEST_P(FileTree, PathsPastTheLimitAreSkipped)
 {
     ScratchFolder tree("long");
     // Nest folders until the next match would need more than 259 characters.
@@ -61,12 +79,12 @@ TEST(FileTree, PathsPastTheLimitAreSkipped)
     const std::string name(258 - folder.size(), 'n');  // fits: exactly 259 characters
     ASSERT_TRUE(WriteTextFile(folder + "\\" + name, ""));
 
-    const Found fits = Search(name, tree.path());
+    const Found fits = Search(name, tree.path(), GetParam());
     EXPECT_TRUE(fits.found);
     EXPECT_EQ(fits.text.size(), 259u);
 
     const std::string longer = name + "x";
-    const Found past = Search(longer, tree.path());
+    const Found past = Search(longer, tree.path(), GetParam());
     EXPECT_FALSE(past.found);
     EXPECT_EQ(past.text, longer);
 }
@@ -112,27 +130,85 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
     return false;
 }
 
-TEST(FileTree, FolderLeadingBackIntoItselfIsNotEntered)
+TEST_P(FileTree, LinkedFoldersAreFollowedOnceWithoutLooping)
 {
     ScratchFolder tree("loop");
+    ScratchFolder outside("linked");
     MakeFolders(tree / "in");
     MakeFolders(tree / "z");
     ASSERT_TRUE(WriteTextFile(tree / "z\\target.lnk", ""));
-    const std::string link = tree / "in\\back";
-    if (!MakeFolderLink(link, tree.path()))
+    ASSERT_TRUE(WriteTextFile(outside / "elsewhere.lnk", ""));
+    const std::string back = tree / "in\\back";
+    const std::string linked = tree / "in\\linked";
+    if (!MakeFolderLink(back, tree.path()) || !MakeFolderLink(linked, outside.path()))
         GTEST_SKIP() << "no directory link could be made here";
-    ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    ASSERT_TRUE(GetFileAttributesA(back.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
 
-    // Entering the link would find the file again below in\back\..., at
-    // whatever depth the path limit allows.
-    const Found f = Search("target.lnk", tree.path());
-    const Found none = Search("nothing-here.lnk", tree.path());
-    RemoveDirectoryA(link.c_str());
-    DeleteFileA(link.c_str());
+    // Going round in\back would find target.lnk again below in\back\..., at
+    // whatever depth the path limit allows, and take ever longer for a name
+    // that is nowhere.
+    const Found f = Search("target.lnk", tree.path(), GetParam());
+    const Found through = Search("elsewhere.lnk", tree.path(), GetParam());
+    const Found none = Search("nothing-here.lnk", tree.path(), GetParam());
+    RemoveDirectoryA(back.c_str());
+    RemoveDirectoryA(linked.c_str());
 
     EXPECT_TRUE(f.found);
     EXPECT_TRUE(SamePath(f.text, tree / "z\\target.lnk")) << f.text;
+    EXPECT_TRUE(through.found);
+    EXPECT_TRUE(SamePath(through.text, linked + "\\elsewhere.lnk")) << through.text;
     EXPECT_FALSE(none.found);
+}
+
+// The index must give exactly the plain search's answer, whatever the tree
+// holds: the same name at several depths and in several folders, names that
+// differ only in case, a folder bearing the name, double-byte names, linked
+// folders, paths at the limit, and names the system reads as patterns.
+TEST(TreeIndex, AnswersAsThePlainSearchOnAwkwardTrees)
+{
+    ScratchFolder tree("same");
+    ScratchFolder outside("same-out");
+    const char* files[] = {
+        "a\\b\\c\\dup.lnk", "a\\b\\dup.lnk", "d\\dup.lnk", "a\\Mixed.Lnk", "d\\e\\MIXED.LNK",
+        "x\\only.lnk", "ツール\\表.lnk", "ツール\\ソフト\\能.lnk", "f\\Named.lnk", "d\\ａｂ.lnk",
+        "deep~1.lnk", "a\\b\\c\\name with blanks.lnk", "dots.in.name.lnk",
+    };
+    MakeFolders(tree / "e\\Named.lnk");  // a folder bearing the name of a file elsewhere
+    for (const char* file : files) {
+        const std::string path = tree / file;
+        MakeFolders(path.substr(0, path.rfind('\\')));
+        ASSERT_TRUE(WriteTextFile(path, "")) << file;
+    }
+    ASSERT_TRUE(WriteTextFile(outside / "dup.lnk", ""));
+    ASSERT_TRUE(WriteTextFile(outside / "outside.lnk", ""));
+    std::string deep = tree / "long";
+    while (deep.size() + 21 < 240)  // folders stay within the 248 characters a folder may have
+        deep += "\\" + std::string(20, 'q');
+    MakeFolders(deep);
+    ASSERT_TRUE(WriteTextFile(deep + "\\far.lnk", ""));
+    ASSERT_TRUE(WriteTextFile(deep + "\\dup.lnk", ""));
+    const bool linked = MakeFolderLink(tree / "a\\link", outside.path()) && MakeFolderLink(tree / "d\\up", tree.path());
+
+    const char* names[] = {
+        "dup.lnk", "DUP.LNK", "Dup.lnk", "mixed.lnk", "MIXED.lnk", "only.lnk", "表.lnk", "能.lnk", "ソフト",
+        "named.lnk", "ＡＢ.lnk", "ａｂ.lnk", "deep~1.lnk", "name with blanks.lnk", "dots.in.name.lnk",
+        "outside.lnk", "far.lnk", "a", "ツール", "absent.lnk", "*.lnk", "du?.lnk", "dup.lnk.", "dup.lnk ",
+        "a\\b\\dup.lnk", "",
+    };
+    TreeIndex index(SystemFolderView());  // one index for every lookup, as a catalogue load uses it
+    index.SetRoot(tree.path().c_str());
+    for (const char* name : names) {
+        const Found plain = Search(name, tree.path());
+        char buffer[MAX_PATH] = {};
+        std::strcpy(buffer, name);
+        const bool found = index.Find(buffer);
+        EXPECT_EQ(found, plain.found) << name;
+        EXPECT_STREQ(buffer, plain.text.c_str()) << name;
+    }
+    RemoveDirectoryA((tree / "a\\link").c_str());
+    RemoveDirectoryA((tree / "d\\up").c_str());
+    if (!linked)
+        GTEST_SKIP() << "compared without directory links: none could be made here";
 }
 
 class StartMenus : public ::testing::Test {
@@ -180,11 +256,16 @@ TEST_F(StartMenus, AllUsersMenuFirstThenTheUsers)
         {"LmdMine.lnk", true, userSub + "\\LmdMine.lnk"},
         {"LmdAbsent.lnk", false, "LmdAbsent.lnk"},
     };
+    StartMenuIndex index;
     for (const Case& c : cases) {
         char buffer[MAX_PATH] = {};
         std::strcpy(buffer, c.name);
         EXPECT_EQ(FindShortcutInStartMenus(buffer), c.found) << c.name;
         EXPECT_TRUE(SamePath(buffer, c.text)) << c.name << " -> " << buffer;
+        char indexed[MAX_PATH] = {};
+        std::strcpy(indexed, c.name);
+        EXPECT_EQ(index.Find(indexed), c.found) << c.name;
+        EXPECT_STREQ(indexed, buffer) << c.name;
     }
     DeleteFileA((user_ + "\\LmdShared.lnk").c_str());
 }

@@ -62,8 +62,10 @@ inline bool WriteTextFile(const std::string& path, const std::string& content)
     return std::fclose(f) == 0 && ok;
 }
 
-// A shell shortcut at `link` that points at `target`.
-inline bool MakeShortcut(const std::string& link, const std::string& target)
+// A shell shortcut at `link` that points at `target`, showing the icon at
+// `iconIndex` of `iconFile` when one is given.
+inline bool MakeShortcut(const std::string& link, const std::string& target, const std::string& iconFile = "",
+                         int iconIndex = 0)
 {
     IShellLinkA* shellLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
@@ -73,6 +75,7 @@ inline bool MakeShortcut(const std::string& link, const std::string& target)
     IPersistFile* file = nullptr;
     WCHAR wide[MAX_PATH] = {};
     if (SUCCEEDED(shellLink->SetPath(target.c_str())) &&
+        (iconFile.empty() || SUCCEEDED(shellLink->SetIconLocation(iconFile.c_str(), iconIndex))) &&
         MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH) > 0 &&
         SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         saved = SUCCEEDED(file->Save(wide, TRUE));

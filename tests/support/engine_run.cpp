@@ -1,8 +1,10 @@
-#include "engine_run.h"
+#include "support/engine_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 
 namespace enginerun {
 
@@ -12,15 +14,21 @@ constexpr std::int32_t kFirstOutputHandle = 1000;
 const char *const kFolder = "mem/";
 
 struct Handle {
-    const std::vector<std::uint8_t> *image = nullptr;
+    std::vector<std::uint8_t> *image = nullptr;  // the scratch file's bytes when scratch
     std::size_t position = 0;
     bool open = false;
+    bool scratch = false;
 };
 
 // The engine's callbacks carry no context, so the images and handles live here.
 std::map<std::string, std::vector<std::uint8_t>> g_images;
 std::vector<Handle> g_handles;
+std::vector<std::unique_ptr<std::vector<std::uint8_t>>> g_scratch;
 Result *g_result = nullptr;
+Options g_options;
+bool g_refused = false;
+int g_largeAllocs = 0;
+std::uint32_t g_allocatedAfterRefusal = 0;
 
 struct CallState {
     std::string opened;      // the cabinet whose file list the engine reads now
@@ -28,11 +36,38 @@ struct CallState {
     std::string switching;   // named by the last NeedCabinet
 };
 
-void *alloc(std::uint32_t n) { return std::malloc(n == 0 ? 1 : n); }
+void *alloc(std::uint32_t n)
+{
+    if (g_options.refuseAllocFrom != 0 && n >= g_options.refuseAllocFrom && g_largeAllocs++ >= g_options.largeAllocsGranted) {
+        g_refused = true;
+        return nullptr;
+    }
+    if (g_refused && g_options.bytesAfterRefusal != 0) {
+        if (n > g_options.bytesAfterRefusal - g_allocatedAfterRefusal) {
+            return nullptr;
+        }
+        g_allocatedAfterRefusal += n;
+    }
+    return std::malloc(n == 0 ? 1 : n);
+}
 void release(void *p) { std::free(p); }
+
+// "*", a NUL, then the size the scratch file will hold (32-bit little-endian).
+std::int32_t openScratch(const char *path)
+{
+    const auto *record = reinterpret_cast<const std::uint8_t *>(path);
+    const std::uint32_t size = record[2] | record[3] << 8 | record[4] << 16 | static_cast<std::uint32_t>(record[5]) << 24;
+    g_result->scratchRequests.push_back(size);
+    g_scratch.push_back(std::make_unique<std::vector<std::uint8_t>>());
+    g_handles.push_back(Handle{g_scratch.back().get(), 0, true, true});
+    return static_cast<std::int32_t>(g_handles.size() - 1);
+}
 
 std::int32_t open(const char *path, std::int32_t, std::int32_t)
 {
+    if (path[0] == '*' && path[1] == '\0') {
+        return openScratch(path);
+    }
     const auto it = g_images.find(path);
     if (it == g_images.end()) {
         return -1;
@@ -47,7 +82,8 @@ std::int32_t read(std::int32_t h, void *buffer, std::uint32_t count)
         return -1;
     }
     Handle &handle = g_handles[h];
-    const std::size_t left = handle.image->size() - handle.position;
+    const std::size_t size = handle.image->size();
+    const std::size_t left = handle.position < size ? size - handle.position : 0;
     const std::size_t n = count < left ? count : left;
     if (n != 0) {
         std::memcpy(buffer, handle.image->data() + handle.position, n);
@@ -56,8 +92,23 @@ std::int32_t read(std::int32_t h, void *buffer, std::uint32_t count)
     return static_cast<std::int32_t>(n);
 }
 
+std::int32_t writeScratch(Handle &handle, const void *buffer, std::uint32_t count)
+{
+    auto &bytes = *handle.image;
+    if (bytes.size() < handle.position + count) {
+        bytes.resize(handle.position + count);
+    }
+    std::memcpy(bytes.data() + handle.position, buffer, count);
+    handle.position += count;
+    g_result->scratchBytes = std::max(g_result->scratchBytes, bytes.size());
+    return static_cast<std::int32_t>(count);
+}
+
 std::int32_t write(std::int32_t h, const void *buffer, std::uint32_t count)
 {
+    if (h >= 0 && static_cast<std::size_t>(h) < g_handles.size() && g_handles[h].open && g_handles[h].scratch) {
+        return writeScratch(g_handles[h], buffer, count);
+    }
     const std::int32_t index = h - kFirstOutputHandle;
     if (index < 0 || static_cast<std::size_t>(index) >= g_result->files.size()) {
         return -1;
@@ -88,7 +139,8 @@ std::int32_t seek(std::int32_t h, std::int32_t offset, std::int32_t origin)
     Handle &handle = g_handles[h];
     const std::int64_t base = origin == 0 ? 0 : static_cast<std::int64_t>(handle.position);
     const std::int64_t target = base + offset;
-    if (target < 0 || target > static_cast<std::int64_t>(handle.image->size())) {
+    // A scratch file, like a real one, may be written past its end.
+    if (target < 0 || (!handle.scratch && target > static_cast<std::int64_t>(handle.image->size()))) {
         return -1;
     }
     handle.position = static_cast<std::size_t>(target);
@@ -133,11 +185,16 @@ std::int32_t notify(CabNotifyKind kind, CabNotifyRecord *r)
 
 }  // namespace
 
-Result extractSet(const std::vector<cabwriter::CabinetImage> &cabinets)
+Result extractSet(const std::vector<cabwriter::CabinetImage> &cabinets, const Options &options)
 {
     Result result;
+    g_options = options;
+    g_refused = false;
+    g_largeAllocs = 0;
+    g_allocatedAfterRefusal = 0;
     g_images.clear();
     g_handles.clear();
+    g_scratch.clear();
     g_result = &result;
     for (const auto &cabinet : cabinets) {
         g_images[std::string(kFolder) + cabinet.name] = cabinet.bytes;

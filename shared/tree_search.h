@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The tree search behind the Start-menu lookups, apart from the file system
+// it runs on (the programs give it the system's, tests a made-up tree).
+//
+// Both the plain search and the index walk a tree the same way: depth first,
+// a folder's subfolders in the order the file system lists them. Linked
+// folders are followed, but no folder is entered twice: each is remembered
+// by its file identity, so a link back into the tree ends there. A folder is
+// listed through "folder\*.*" and its subfolders entered only where that
+// pattern fits in 259 characters.
+
+constexpr std::size_t kTreePathSize = 260;
+
+// folder + "\" + name into out; false when that would not fit in 259 characters.
+bool JoinTreePath(char (&out)[kTreePathSize], const char* folder, const char* name);
+
+struct FolderId {
+    std::uint32_t volume;
+    std::uint32_t high;
+    std::uint32_t low;
+};
+
+struct ListedEntry {
+    std::string name;
+    bool folder;
+};
+
+// What the search needs of a file system.
+class FolderView {
+public:
+    // True when the path names something (a file or a folder), matched as the
+    // system matches a name it is given: without regard to case.
+    virtual bool Probe(const char* path) = 0;
+    // The entries that a listing pattern (folder + "\*.*" or "\*") gives, in
+    // the system's order, "." and ".." included or not; false when nothing
+    // can be listed.
+    virtual bool List(const char* pattern, std::vector<ListedEntry>& entries) = 0;
+    // The folder's identity; false when it cannot be read.
+    virtual bool Identify(const char* folder, FolderId& id) = 0;
+    // The name as Probe compares names: equal keys for names that match.
+    // False when the name cannot be converted.
+    virtual bool NameKey(const char* name, std::wstring& key) = 0;
+    // True for the first byte of a double-byte character.
+    virtual bool IsLeadByte(unsigned char c) = 0;
+
+protected:
+    ~FolderView() = default;
+};
+
+// The plain search for `name` below `root`: a folder's own entry of that name
+// before its subfolders, first match wins. On success `out` holds
+// folder + "\" + name, the name as asked for.
+bool SearchTreeFor(FolderView& view, char (&out)[kTreePathSize], const char* name, const char* root);
+
+// Answers SearchTreeFor for one root from a single walk of its tree, made at
+// the first lookup: every answer is the one the plain search would give on
+// the tree as it stood then. Names the system would read as more than one
+// name (wildcards, "~" of a short name, separators, a stream's colon, a
+// trailing dot or blank) are searched for the plain way.
+class TreeIndex {
+public:
+    explicit TreeIndex(FolderView& view) : view_(view) {}
+
+    void SetRoot(const char* folder);
+    // Same contract as SearchTreeFor on `buffer` (260 bytes) in place: the
+    // name it holds becomes the path of the first match.
+    bool Find(char* buffer);
+
+private:
+    struct Entry {
+        std::wstring key;
+        std::uint32_t folder;  // into folders_, in the order of entering
+    };
+
+    void Build();
+    bool IsPlainName(const char* name);
+
+    FolderView& view_;
+    char root_[kTreePathSize] = {};
+    bool built_ = false;
+    std::vector<std::string> folders_;
+    std::vector<Entry> entries_;  // ordered by key, then by folder
+};

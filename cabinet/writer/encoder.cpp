@@ -38,6 +38,23 @@ bool parseWindowBits(const std::string &rest, unsigned defaultBits, unsigned min
 
 }  // namespace
 
+bool BlockEncoder::queueBlock(const std::uint8_t *data, std::uint32_t size, std::vector<EncodedBlock> &ready,
+                              std::string &error)
+{
+    EncodedBlock block;
+    block.uncompressed = size;
+    if (!encodeBlock(data, size, block.data, error)) {
+        return false;
+    }
+    ready.push_back(std::move(block));
+    return true;
+}
+
+bool BlockEncoder::flush(std::vector<EncodedBlock> &, std::string &)
+{
+    return true;
+}
+
 std::uint16_t Compression::typeWord() const
 {
     return static_cast<std::uint16_t>(static_cast<unsigned>(method) | ((windowBits & 0x1Fu) << 8));
@@ -61,6 +78,9 @@ bool parseCompression(const std::string &text, Compression &out)
         return parseWindowBits(lower.substr(7), kQuantumDefaultWindowBits, kQuantumMinWindowBits,
                                kQuantumMaxWindowBits, Method::Quantum, out);
     }
+    if (lower.rfind("lzx", 0) == 0) {
+        return parseWindowBits(lower.substr(3), 21, 15, 21, Method::Lzx, out);
+    }
     return false;
 }
 
@@ -71,6 +91,12 @@ std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::s
         return std::make_unique<StoredEncoder>();
     case Method::Mszip:
         return makeMszipEncoder(error);
+    case Method::Lzx: {
+        LzxSettings settings;
+        settings.windowBits = compression.windowBits;
+        settings.callTranslation = compression.callTranslation;
+        return makeLzxEncoder(settings, error);
+    }
     case Method::Quantum:
         return makeQuantumEncoder(compression.windowBits, error);
     }

@@ -14,6 +14,11 @@ namespace cabwriter {
 
 inline constexpr std::uint32_t kBlockSize = 32768;
 
+struct EncodedBlock {
+    std::vector<std::uint8_t> data;
+    std::uint32_t uncompressed = 0;
+};
+
 class BlockEncoder {
 public:
     virtual ~BlockEncoder() = default;
@@ -22,12 +27,39 @@ public:
     // given in stream order; an encoder may keep history across them.
     virtual bool encodeBlock(const std::uint8_t *data, std::uint32_t size, std::vector<std::uint8_t> &out,
                              std::string &error) = 0;
+
+    // The layout's way in: takes the next block and appends to ready every
+    // block whose bytes are final, in stream order. An encoder that codes
+    // several data blocks as one unit holds blocks back here until the unit is
+    // complete; the default encodes each block at once.
+    virtual bool queueBlock(const std::uint8_t *data, std::uint32_t size, std::vector<EncodedBlock> &ready,
+                            std::string &error);
+    // The folder's stream ends: appends every block still held back.
+    virtual bool flush(std::vector<EncodedBlock> &ready, std::string &error);
 };
 
 // A fresh encoder for one folder; null with error set when the method cannot be encoded.
 std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::string &error);
 
 std::unique_ptr<BlockEncoder> makeMszipEncoder(std::string &error);
+
+// How the LZX encoder cuts the stream into its own blocks and codes them. The
+// writer uses the defaults; tests force the rest.
+enum class LzxBlocks { Chosen, Verbatim, Aligned, Uncompressed };
+
+struct LzxSettings {
+    unsigned windowBits = 21;  // 15 to 21
+    bool callTranslation = true;
+    LzxBlocks blocks = LzxBlocks::Chosen;
+    // Length of every LZX block (the last of a run of held data blocks may be
+    // shorter); 0 lets the encoder cut at data-block ends by content.
+    std::uint32_t blockLength = 0;
+    // Data blocks coded together at most; an LZX block never spans more.
+    std::uint32_t framesPerRun = 8;
+    unsigned chainDepth = 48;
+};
+
+std::unique_ptr<BlockEncoder> makeLzxEncoder(const LzxSettings &settings, std::string &error);
 
 inline constexpr unsigned kQuantumMinWindowBits = 10;
 inline constexpr unsigned kQuantumMaxWindowBits = 21;

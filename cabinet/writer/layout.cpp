@@ -1,8 +1,9 @@
 // Placing files into cabinets.
 //
 // Files are taken in order and poured into the current folder's stream; every
-// 32768 bytes of stream become one data block, encoded at once and placed in
-// the current cabinet. Room is counted as the cabinet fills: header and set
+// 32768 bytes of stream become one data block, encoded and placed in the
+// current cabinet. An encoder that codes several data blocks together (LZX)
+// hands them over a few at a time, so placing may lag behind taking files. Room is counted as the cabinet fills: header and set
 // names, folder entries, the file entry of every file listed, and the blocks.
 //
 // When a block does not fit, its first bytes stay in the current cabinet as
@@ -13,7 +14,10 @@
 // cabinet decodes its folders from their first block, which a continued folder
 // in that cabinet does not have. So before a file's entry is taken, the
 // cabinet must have room for it plus a block header and a byte of data, which
-// guarantees that the block holding its first byte starts in this cabinet.
+// guarantees that the block holding its first byte starts in this cabinet when
+// blocks are placed as they are made. When the encoder holds blocks back, that
+// block may land in a later cabinet; the file is then listed there as
+// continued and is extracted from the cabinet that lists it first.
 #include "layout.h"
 
 #include "encoder.h"
@@ -209,7 +213,7 @@ private:
         hasOpenFolder_ = true;
         cabs_.back().folders.push_back(CabFolder{openFolder_, {}});
         cabs_.back().used += folderEntrySize_;
-        pendingStart_ = 0;
+        placedStart_ = 0;
         pending_.clear();
         return true;
     }
@@ -220,6 +224,10 @@ private:
             return true;
         }
         if (!pending_.empty() && !flushPending()) {
+            return false;
+        }
+        std::vector<EncodedBlock> ready;
+        if (!encoder_->flush(ready, error_) || !placeReady(ready)) {
             return false;
         }
         hasOpenFolder_ = false;
@@ -320,17 +328,28 @@ private:
         return ok;
     }
 
+    // Hands the pending block to the encoder and places whatever it has
+    // finished; an encoder may hold blocks back and finish several at once.
     bool flushPending()
     {
-        std::vector<std::uint8_t> encoded;
-        if (!encoder_->encodeBlock(pending_.data(), static_cast<std::uint32_t>(pending_.size()), encoded, error_)) {
+        std::vector<EncodedBlock> ready;
+        if (!encoder_->queueBlock(pending_.data(), static_cast<std::uint32_t>(pending_.size()), ready, error_)) {
             return false;
         }
-        const auto size = static_cast<std::uint16_t>(pending_.size());
-        const std::uint64_t start = pendingStart_;
-        pendingStart_ += pending_.size();
         pending_.clear();
-        return place(std::move(encoded), size, start);
+        return placeReady(ready);
+    }
+
+    bool placeReady(std::vector<EncodedBlock> &ready)
+    {
+        for (EncodedBlock &block : ready) {
+            const std::uint64_t start = placedStart_;
+            placedStart_ += block.uncompressed;
+            if (!place(std::move(block.data), static_cast<std::uint16_t>(block.uncompressed), start)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     bool place(std::vector<std::uint8_t> data, std::uint16_t uncompressed, std::uint64_t streamOffset)
@@ -512,7 +531,7 @@ private:
     std::uint32_t openFolder_ = 0;
     std::unique_ptr<BlockEncoder> encoder_;
     std::vector<std::uint8_t> pending_;
-    std::uint64_t pendingStart_ = 0;
+    std::uint64_t placedStart_ = 0;  // stream offset of the next block to place
 };
 
 }  // namespace

@@ -42,11 +42,15 @@ run_case stored -m none
 run_case quantum -m quantum:15
 run_case reserves --reserve 100,7,9 --no-checksum
 run_case folders --folder-every 2
+run_case lzx15 -m lzx:15
+run_case lzx-untranslated -m LZX --no-call-translation
 
 # Several folders show up as several lines.
 "$CABTOOL" list "$WORK/folders/set.cab" >"$WORK/folders.txt"
 [ "$(grep -c '^folder ' "$WORK/folders.txt")" = 3 ] || fail "--folder-every 2 over five files did not make three folders"
 "$CABTOOL" list "$WORK/stored/set.cab" | grep -q '^folder 0: none' || fail "-m none is not listed as none"
 "$CABTOOL" list "$WORK/quantum/set.cab" | grep -q "^folder 0: Quantum (window 2^15)" || fail "-m quantum:15 is not listed with its window"
+"$CABTOOL" list "$WORK/lzx15/set.cab" | grep -q '^folder 0: LZX (window 2^15)' || fail "-m lzx:15 is not listed as LZX 2^15"
+expect_status 2 "create with an LZX window out of range" "$CABTOOL" create -m lzx:22 -o "$WORK/x.cab" src/noise.bin
 
 finish

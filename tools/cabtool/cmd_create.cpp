@@ -1,5 +1,5 @@
-// cabtool create [-m none|mszip|quantum[:N]] [--max-cabinet BYTES] [--reserve CAB,FOLDER,BLOCK]
-//                [--no-checksum] [--folder-every N] -o OUT.cab FILE...
+// cabtool create [-m none|mszip|quantum[:N]|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES]
+//                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N] -o OUT.cab FILE...
 #include "cabtool.h"
 #include "file_meta.h"
 
@@ -68,6 +68,7 @@ int runCreate(const Args &args)
     cabwriter::Options options;
     std::string output;
     std::vector<std::string> inputs;
+    bool callTranslation = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
         auto value = [&](std::string &out) {
@@ -85,7 +86,8 @@ int runCreate(const Args &args)
             }
         } else if (arg == "-m") {
             if (!value(text) || !cabwriter::parseCompression(text, options.compression)) {
-                return usageError("-m takes none, mszip, quantum or quantum:N with N from 10 to 21");
+                return usageError("-m takes none, mszip, quantum or quantum:N with N from 10 to 21, "
+                                  "lzx or lzx:N with N from 15 to 21");
             }
         } else if (arg == "--max-cabinet") {
             if (!value(text) || !parseNumber(text, 0x7FFFFFFF, number) || number == 0) {
@@ -120,12 +122,15 @@ int runCreate(const Args &args)
             options.reserveFieldsAlways = true;
         } else if (arg == "--no-checksum") {
             options.checksums = false;
+        } else if (arg == "--no-call-translation") {
+            callTranslation = false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + arg);
         } else {
             inputs.push_back(arg);
         }
     }
+    options.compression.callTranslation = callTranslation;
     if (output.empty()) {
         return usageError("create needs -o OUT.cab");
     }

@@ -31,6 +31,7 @@ enum class Method : std::uint8_t {
     None = 0,
     Mszip = 1,
     Quantum = 2,
+    Lzx = 3,
 };
 
 struct Compression {
@@ -38,14 +39,19 @@ struct Compression {
     // Window size exponent for the methods that have one (stored in bits 8 to
     // 12 of the compression type; Quantum takes 10 to 21); MSZIP and stored ignore it.
     std::uint8_t windowBits = 0;
+    // LZX: rewrite the targets of x86 CALL instructions (0xE8) as absolute
+    // addresses, which makes program code compress better. Not part of the
+    // type word; the first file of a folder decides it for the folder.
+    bool callTranslation = true;
 
     // The 16-bit compression type as a folder entry stores it.
     std::uint16_t typeWord() const;
 };
 
 // Parses "none", "mszip", "quantum" (window exponent 21) and "quantum:N" with
-// N from 10 to 21 (case-insensitive). Answers false for anything else,
-// including methods this writer cannot encode yet.
+// N from 10 to 21, "lzx" (window exponent 21) and "lzx:N" with N from 15 to 21
+// (case-insensitive). Answers false for anything else, including methods this
+// writer cannot encode yet.
 bool parseCompression(const std::string &text, Compression &out);
 
 struct Options {

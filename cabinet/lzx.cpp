@@ -1,0 +1,708 @@
+// LZX decoding, one data block (one output frame) per call.
+//
+// The decoder is a small state machine carried across frames: either a block
+// header is due, or a block is in progress with some of its bytes still to
+// produce. A frame is decoded in runs, each run the part of the current block
+// that falls inside the frame; a match may not cross the end of its run.
+//
+// Verbatim and aligned blocks are read through a WordBitReader started at the
+// data block's first byte; uncompressed blocks are copied byte by byte from
+// where the bits stopped. A frame's leftover bits are dropped, so the next
+// frame starts at the first byte of its own data block.
+//
+// The window has a 257-byte mirror of its first 257 bytes after its end, so a
+// match source that runs past the end of the window reads on without a wrap
+// test; bytes written below position 257 are written to the mirror as well.
+#include "lzx.h"
+
+#include "lzx_tables.h"
+#include "word_bitreader.h"
+
+#include <cstring>
+
+namespace {
+
+using namespace lzx;
+
+constexpr std::uint32_t kMirrorSize = kMaxMatch;
+// The mirror plus a little slack.
+constexpr std::uint32_t kWindowTail = kMirrorSize + 4;
+
+enum BlockType : std::int32_t { kNoBlock = 0, kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
+
+struct LzxState {
+    std::uint8_t *window;
+    std::uint32_t windowSize;
+    std::uint32_t windowMask;
+    std::uint32_t position;   // where the next byte goes
+    // Bytes of this folder the window holds, at most the window size: no match
+    // may reach further back.
+    std::uint32_t history;
+    std::uint32_t slotCount;
+    std::uint32_t mainSymbols;
+    std::uint32_t r0, r1, r2;
+
+    bool headerDue;
+    bool firstHeader;
+    // An odd-length uncompressed block has ended and its filler byte is still
+    // to be stepped over.
+    bool fillerDue;
+    // A decoding failure leaves the state half made: nothing more is decoded
+    // until the next reset.
+    bool failed;
+    std::int32_t blockType;
+    std::uint32_t blockLength;
+    std::uint32_t blockRemaining;
+
+    std::uint32_t translationSize;  // 0: no translation
+    std::uint32_t translationPosition;
+    std::uint32_t frameCount;
+
+    // Tree lengths; each block's trees are coded against the previous block's.
+    std::uint8_t mainLengths[kMaxMainSymbols];
+    std::uint8_t lengthLengths[kLengthSymbols];
+    std::uint8_t alignedLengths[kAlignedSymbols];
+    std::uint8_t pretreeLengths[kPretreeSymbols];
+
+    std::uint32_t mainTable[kMainTableArea];
+    std::uint32_t lengthTable[kLengthTableArea];
+    std::uint32_t alignedTable[kAlignedTableArea];
+    std::uint32_t pretreeTable[kPretreeTableArea];
+};
+
+struct LzxDecoderObject {
+    std::uint32_t tag;
+    CabAllocFn alloc;
+    CabFreeFn free;
+    std::uint32_t maxFrameSize;
+    LzxState *state;
+};
+
+LzxDecoderObject *checkedObject(void *decoder)
+{
+    auto *object = static_cast<LzxDecoderObject *>(decoder);
+    return object != nullptr && object->tag == kLzxTag ? object : nullptr;
+}
+
+void resetState(LzxState &s)
+{
+    s.position = 0;
+    s.history = 0;
+    s.r0 = s.r1 = s.r2 = 1;
+    s.headerDue = true;
+    s.firstHeader = true;
+    s.fillerDue = false;
+    s.failed = false;
+    s.blockType = kNoBlock;
+    s.blockLength = 0;
+    s.blockRemaining = 0;
+    s.translationSize = 0;
+    s.translationPosition = 0;
+    s.frameCount = 0;
+    std::memset(s.mainLengths, 0, sizeof s.mainLengths);
+    std::memset(s.lengthLengths, 0, sizeof s.lengthLengths);
+}
+
+// ---- Symbols ------------------------------------------------------------------------
+
+// The caller has made sure that the reader holds at least 16 bits.
+template <unsigned TableBits>
+[[gnu::always_inline]] inline std::uint32_t decodeSymbol(WordBitReader &in, const std::uint32_t *table)
+{
+    std::uint32_t entry = table[in.peek(TableBits)];
+    if (entry & kLinkFlag) [[unlikely]] {
+        in.drop(TableBits);
+        entry = table[(entry >> 16) + in.peek(entry & kBitsMask)];
+    }
+    in.drop(entry & kBitsMask);
+    return entry >> 16;
+}
+
+// Reads entries [first, last) of a tree's lengths with a fresh pretree; each
+// new length is coded against the one it replaces.
+bool readLengths(LzxState &s, WordBitReader &in, std::uint8_t *lengths, unsigned first, unsigned last)
+{
+    for (unsigned i = 0; i < kPretreeSymbols; ++i) {
+        s.pretreeLengths[i] = static_cast<std::uint8_t>(in.takeChecked(4));
+    }
+    if (buildDecodeTable(s.pretreeLengths, kPretreeSymbols, 15, kPretreeTableBits, s.pretreeTable,
+                         kPretreeTableArea) != TableBuild::Complete) {
+        return false;
+    }
+    unsigned i = first;
+    while (i < last) {
+        if (in.count < 32) {
+            in.refill();
+        }
+        const std::uint32_t symbol = decodeSymbol<kPretreeTableBits>(in, s.pretreeTable);
+        if (symbol < 17) {
+            lengths[i] = static_cast<std::uint8_t>((lengths[i] + 17 - symbol) % 17);
+            ++i;
+            continue;
+        }
+        unsigned run;
+        std::uint8_t value = 0;
+        if (symbol == 17) {
+            run = 4 + in.take(4);
+        } else if (symbol == 18) {
+            run = 20 + in.take(5);
+        } else if (symbol == 19) {
+            run = 4 + in.take(1);
+            const std::uint32_t delta = decodeSymbol<kPretreeTableBits>(in, s.pretreeTable);
+            if (delta > 16) {
+                return false;
+            }
+            value = static_cast<std::uint8_t>((lengths[i] + 17 - delta) % 17);
+        } else {
+            return false;  // an empty pretree
+        }
+        for (const unsigned stop = i + run < last ? i + run : last; i < stop; ++i) {
+            lengths[i] = value;
+        }
+        if (in.overrun()) {
+            return false;
+        }
+    }
+    return !in.overrun();
+}
+
+// Complete or empty: an empty tree is fine until a symbol is wanted from it.
+bool buildTree(const std::uint8_t *lengths, unsigned count, unsigned tableBits, std::uint32_t *table, unsigned area)
+{
+    return buildDecodeTable(lengths, count, kMaxCodeLength, tableBits, table, area) != TableBuild::Invalid;
+}
+
+bool buildAlignedTree(LzxState &s)
+{
+    switch (buildDecodeTable(s.alignedLengths, kAlignedSymbols, 7, kAlignedTableBits, s.alignedTable,
+                             kAlignedTableArea)) {
+    case TableBuild::Complete:
+        return true;
+    case TableBuild::Empty:
+        // Every offset's low bits are then 0, read from no bits at all.
+        for (std::uint32_t &entry : s.alignedTable) {
+            entry = leafEntry(0, 0);
+        }
+        return true;
+    case TableBuild::Invalid:
+        break;
+    }
+    return false;
+}
+
+// ---- Window -------------------------------------------------------------------------
+
+// Writes bytes at the window position, wrapping and keeping the mirror.
+void putBytes(LzxState &s, const std::uint8_t *from, std::uint32_t size)
+{
+    while (size > 0) {
+        const std::uint32_t room = s.windowSize - s.position;
+        const std::uint32_t chunk = size < room ? size : room;
+        std::uint8_t *to = s.window + s.position;
+        std::memcpy(to, from, chunk);
+        if (s.position < kMirrorSize) {
+            const std::uint32_t mirrored = kMirrorSize - s.position < chunk ? kMirrorSize - s.position : chunk;
+            std::memcpy(to + s.windowSize, from, mirrored);
+        }
+        s.position = (s.position + chunk) & s.windowMask;
+        from += chunk;
+        size -= chunk;
+    }
+}
+
+inline void copy8(std::uint8_t *to, const std::uint8_t *from)
+{
+    std::uint64_t word;
+    std::memcpy(&word, from, 8);
+    std::memcpy(to, &word, 8);
+}
+
+// The general case: any position, any offset, wrapping at the window's end.
+[[gnu::noinline]] void copyMatchSlowly(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask,
+                                       std::uint32_t position, std::uint32_t offset, std::uint32_t length)
+{
+    const std::uint32_t from = (position - offset) & windowMask;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const std::uint32_t at = (position + i) & windowMask;
+        const std::uint8_t byte = window[(from + i) & windowMask];
+        window[at] = byte;
+        if (at < kMirrorSize) {
+            window[windowSize + at] = byte;
+        }
+    }
+}
+
+// Copies a match whose offset the caller has checked. Nothing is written
+// outside the match: the bytes after it are history still to be read.
+[[gnu::always_inline]] inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask, std::uint32_t position,
+                      std::uint32_t offset, std::uint32_t length)
+{
+    const std::uint32_t from = (position - offset) & windowMask;
+    std::uint8_t *to = window + position;
+    if (position >= kMirrorSize && position + length <= windowSize) [[likely]] {
+        // The source may run into the mirror, which is up to date for every
+        // position this copy can read.
+        const std::uint8_t *src = window + from;
+        // Word copies need the source wholly behind the destination or clear
+        // of it. An offset close to the window size puts the source just ahead
+        // of the destination, where each byte must be read before this copy
+        // overwrites it: the byte loop below does that.
+        if (offset >= 8 && offset <= windowSize - length) {
+            if (length >= 8) {
+                std::uint32_t i = 0;
+                for (; i + 8 < length; i += 8) {
+                    copy8(to + i, src + i);
+                }
+                copy8(to + length - 8, src + length - 8);
+            } else if (length >= 4) {
+                std::uint32_t head, tail;
+                std::memcpy(&head, src, 4);
+                std::memcpy(&tail, src + length - 4, 4);
+                std::memcpy(to, &head, 4);
+                std::memcpy(to + length - 4, &tail, 4);
+            } else {
+                to[0] = src[0];
+                to[1] = src[1];
+                to[length - 1] = src[length - 1];
+            }
+            return;
+        }
+        if (offset == 1) {
+            std::memset(to, to[-1], length);
+            return;
+        }
+        if (offset < 8) {
+            for (std::uint32_t i = 0; i < length; ++i) {
+                to[i] = src[i];
+            }
+            return;
+        }
+    }
+    copyMatchSlowly(window, windowSize, windowMask, position, offset, length);
+}
+
+// ---- Compressed runs ----------------------------------------------------------------
+
+// Produces `run` bytes of a verbatim or aligned block.
+template <bool Aligned>
+bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
+{
+    // A local copy: stores into the window could alias the caller's reader,
+    // which would keep it in memory.
+    WordBitReader in = reader;
+    const std::uint32_t *const mainTable = s.mainTable;
+    const std::uint32_t *const lengthTable = s.lengthTable;
+    const std::uint32_t *const alignedTable = s.alignedTable;
+    std::uint8_t *const window = s.window;
+    const std::uint32_t windowSize = s.windowSize;
+    const std::uint32_t windowMask = s.windowMask;
+    const std::uint32_t matchSymbols = s.mainSymbols - kLiteralCount;
+    const std::uint32_t historyBefore = s.history;
+    std::uint32_t position = s.position;
+    std::uint32_t remaining = run;
+    std::uint32_t r0 = s.r0, r1 = s.r1, r2 = s.r2;
+    bool ok = true;
+
+    while (remaining > 0) {
+        if (in.count < 49) {
+            in.refill();
+        }
+        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
+        if (symbol < kLiteralCount) {
+            window[position] = static_cast<std::uint8_t>(symbol);
+            if (position < kMirrorSize) [[unlikely]] {
+                window[windowSize + position] = static_cast<std::uint8_t>(symbol);
+            }
+            position = (position + 1) & windowMask;
+            --remaining;
+            continue;
+        }
+
+        const std::uint32_t match = symbol - kLiteralCount;
+        if (match >= matchSymbols) [[unlikely]] {  // an empty main tree
+            ok = false;
+            break;
+        }
+        std::uint32_t length = (match & 7) + kMinMatch;
+        if ((match & 7) == 7) {
+            const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, lengthTable);
+            if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
+                ok = false;
+                break;
+            }
+            length += extra;
+        }
+
+        const std::uint32_t slot = match >> 3;
+        std::uint32_t offset;
+        if (slot >= 3) {
+            if (in.count < 24) {
+                in.refill();
+            }
+            const unsigned extraBits = kExtraBits[slot];
+            if (Aligned && extraBits >= 3) {
+                offset = in.take(extraBits - 3) << 3;
+                offset += decodeSymbol<kAlignedTableBits>(in, alignedTable);
+            } else {
+                offset = in.take(extraBits);
+            }
+            offset += kPositionBase[slot] - 2;
+            r2 = r1;
+            r1 = r0;
+            r0 = offset;
+        } else if (slot == 0) {
+            offset = r0;
+        } else if (slot == 1) {
+            offset = r1;
+            r1 = r0;
+            r0 = offset;
+        } else {
+            offset = r2;
+            r2 = r0;
+            r0 = offset;
+        }
+
+        // A match may end neither past its run nor reach before the folder's
+        // first byte, and offset 0 (from an uncompressed block's header) names
+        // no byte at all.
+        const std::uint32_t available = historyBefore + (run - remaining);
+        if (length > remaining || offset - 1 >= available || offset > windowSize) [[unlikely]] {
+            ok = false;
+            break;
+        }
+        copyMatch(window, windowSize, windowMask, position, offset, length);
+        position = (position + length) & windowMask;
+        remaining -= length;
+    }
+
+    s.position = position;
+    s.r0 = r0;
+    s.r1 = r1;
+    s.r2 = r2;
+    reader = in;
+    return ok && !in.overrun();
+}
+
+// ---- Frames -------------------------------------------------------------------------
+
+// Where the frame's input is read from: bits, or bytes for uncompressed blocks.
+struct FrameInput {
+    const std::uint8_t *bytes;  // next byte, while reading bytes
+    const std::uint8_t *end;
+    bool readingBits;
+    WordBitReader bits;
+};
+
+std::uint32_t readLittle32(const std::uint8_t *p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+bool readBlockHeader(LzxState &s, FrameInput &input)
+{
+    if (!input.readingBits) {
+        // After an uncompressed block the bits start again at a byte.
+        if (s.fillerDue) {
+            if (input.bytes == input.end) {
+                return false;
+            }
+            ++input.bytes;
+            s.fillerDue = false;
+        }
+        input.bits.begin(input.bytes, static_cast<std::size_t>(input.end - input.bytes));
+        input.readingBits = true;
+    }
+    WordBitReader &in = input.bits;
+    // Every header must start on real input, so no input loops without end.
+    if (in.overrun()) {
+        return false;
+    }
+    if (s.firstHeader) {
+        s.firstHeader = false;
+        if (in.takeChecked(1) != 0) {
+            const std::uint32_t high = in.takeChecked(16);
+            s.translationSize = high << 16 | in.takeChecked(16);
+        } else {
+            s.translationSize = 0;
+        }
+    }
+    const std::int32_t type = static_cast<std::int32_t>(in.takeChecked(3));
+    std::uint32_t length = in.takeChecked(8) << 16;
+    length |= in.takeChecked(8) << 8;
+    length |= in.takeChecked(8);
+
+    switch (type) {
+    case kAligned:
+        for (std::uint8_t &entry : s.alignedLengths) {
+            entry = static_cast<std::uint8_t>(in.takeChecked(3));
+        }
+        if (!buildAlignedTree(s)) {
+            return false;
+        }
+        [[fallthrough]];
+    case kVerbatim:
+        if (!readLengths(s, in, s.mainLengths, 0, kLiteralCount) ||
+            !readLengths(s, in, s.mainLengths, kLiteralCount, s.mainSymbols) ||
+            !readLengths(s, in, s.lengthLengths, 0, kLengthSymbols)) {
+            return false;
+        }
+        if (!buildTree(s.mainLengths, s.mainSymbols, kMainTableBits, s.mainTable, kMainTableArea) ||
+            !buildTree(s.lengthLengths, kLengthSymbols, kLengthTableBits, s.lengthTable, kLengthTableArea)) {
+            return false;
+        }
+        break;
+    case kUncompressed: {
+        if (in.overrun()) {
+            return false;
+        }
+        // The rest of the current word is dropped, a whole word when the
+        // header ended on a word boundary.
+        const std::size_t skipTo = (in.consumedBits() / 16 + 1) * 2;
+        if (skipTo + 12 > static_cast<std::size_t>(input.end - in.start)) {
+            return false;
+        }
+        const std::uint8_t *at = in.start + skipTo;
+        s.r0 = readLittle32(at);
+        s.r1 = readLittle32(at + 4);
+        s.r2 = readLittle32(at + 8);
+        input.bytes = at + 12;
+        input.readingBits = false;
+        break;
+    }
+    default:
+        return false;
+    }
+    s.blockType = type;
+    s.blockLength = length;
+    s.blockRemaining = length;
+    s.headerDue = false;
+    return true;
+}
+
+bool decodeFrame(LzxState &s, const std::uint8_t *in, std::uint32_t inSize, std::uint32_t size)
+{
+    FrameInput input{in, in + inSize, false, {}};
+    // An uncompressed block in progress, or just ended, goes on reading bytes.
+    if (s.blockType != kUncompressed) {
+        input.bits.begin(in, inSize);
+        input.readingBits = true;
+    }
+
+    std::uint32_t produced = 0;
+    while (produced < size) {
+        if (s.headerDue && !readBlockHeader(s, input)) {
+            return false;
+        }
+        const std::uint32_t wanted = size - produced;
+        const std::uint32_t run = s.blockRemaining < wanted ? s.blockRemaining : wanted;
+        bool ok;
+        switch (s.blockType) {
+        case kVerbatim:
+            ok = decodeCodedRun<false>(s, input.bits, run);
+            break;
+        case kAligned:
+            ok = decodeCodedRun<true>(s, input.bits, run);
+            break;
+        default:
+            ok = static_cast<std::uint32_t>(input.end - input.bytes) >= run;
+            if (ok) {
+                putBytes(s, input.bytes, run);
+                input.bytes += run;
+            }
+            break;
+        }
+        if (!ok) {
+            return false;
+        }
+        produced += run;
+        s.history = s.windowSize - s.history > run ? s.history + run : s.windowSize;
+        s.blockRemaining -= run;
+        if (s.blockRemaining == 0) {
+            s.headerDue = true;
+            s.fillerDue = s.blockType == kUncompressed && (s.blockLength & 1) != 0;
+        }
+    }
+
+    // An odd uncompressed block that ends with the frame may carry its filler
+    // byte at the end of this data block rather than at the start of the next.
+    if (!input.readingBits && s.fillerDue && input.end - input.bytes == 1) {
+        s.fillerDue = false;
+    }
+    return !input.readingBits || !input.bits.overrun();
+}
+
+// ---- BlockDecoder operations --------------------------------------------------------
+
+DecoderResult lzxQueryBufferSizes(std::uint32_t *maxBlockSize, const DecoderParams &params,
+                                  std::uint32_t *compressedBufferSize)
+{
+    if (params.windowBits < kMinWindowBits || params.windowBits > kMaxWindowBits) {
+        return DecoderResult::BadWindow;
+    }
+    *maxBlockSize = kLzxFrameSize;
+    // The decoder reads nothing past a block's bytes, so the buffer needs no
+    // slack beyond the largest block it accepts.
+    *compressedBufferSize = kLzxCompressedBufferSize;
+    return DecoderResult::Ok;
+}
+
+DecoderResult lzxDestroyDecoder(void *decoder);
+
+DecoderResult lzxCreateDecoder(std::uint32_t *maxBlockSize, const DecoderParams &params,
+                               const DecoderCallbacks &callbacks, void **decoder)
+{
+    std::uint32_t bufferSize = 0;
+    if (lzxQueryBufferSizes(maxBlockSize, params, &bufferSize) != DecoderResult::Ok) {
+        return DecoderResult::BadWindow;
+    }
+    auto *object = static_cast<LzxDecoderObject *>(callbacks.alloc(sizeof(LzxDecoderObject)));
+    if (object == nullptr) {
+        return DecoderResult::NoMemory;
+    }
+    object->tag = kLzxTag;
+    object->alloc = callbacks.alloc;
+    object->free = callbacks.free;
+    object->maxFrameSize = kLzxFrameSize;
+    object->state = static_cast<LzxState *>(callbacks.alloc(sizeof(LzxState)));
+    if (object->state == nullptr) {
+        lzxDestroyDecoder(object);
+        return DecoderResult::NoMemory;
+    }
+    LzxState &s = *object->state;
+    s.windowSize = std::uint32_t{1} << params.windowBits;
+    s.windowMask = s.windowSize - 1;
+    s.slotCount = positionSlotCount(params.windowBits);
+    s.mainSymbols = kLiteralCount + 8 * s.slotCount;
+    s.window = static_cast<std::uint8_t *>(callbacks.alloc(s.windowSize + kWindowTail));
+    if (s.window == nullptr) {
+        lzxDestroyDecoder(object);
+        return DecoderResult::NoMemory;
+    }
+    resetState(s);
+    *decoder = object;
+    return DecoderResult::Ok;
+}
+
+DecoderResult lzxDecodeBlock(void *decoder, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
+                             std::uint32_t *outSize)
+{
+    LzxDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    const std::uint32_t size = *outSize;
+    *outSize = 0;
+    if (size > object->maxFrameSize) {
+        return DecoderResult::BadSize;
+    }
+    LzxState &s = *object->state;
+    if (s.failed) {
+        return DecoderResult::BadData;
+    }
+    if (size == 0) {
+        return DecoderResult::Ok;
+    }
+    const std::uint32_t frameStart = s.position;
+    if (!decodeFrame(s, in, inSize, size)) {
+        s.failed = true;
+        return DecoderResult::BadData;
+    }
+
+    const std::uint32_t first = s.windowSize - frameStart < size ? s.windowSize - frameStart : size;
+    std::memcpy(out, s.window + frameStart, first);
+    std::memcpy(out + first, s.window, size - first);
+    if (s.translationSize != 0 && s.frameCount < kLzxTranslatedFrames) {
+        lzxUntranslateCalls(out, size, s.translationSize, s.translationPosition);
+    }
+    if (s.frameCount < kLzxTranslatedFrames) {
+        ++s.frameCount;
+    }
+    *outSize = size;
+    return DecoderResult::Ok;
+}
+
+DecoderResult lzxResetDecoder(void *decoder)
+{
+    LzxDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    resetState(*object->state);
+    return DecoderResult::Ok;
+}
+
+DecoderResult lzxDestroyDecoder(void *decoder)
+{
+    LzxDecoderObject *object = checkedObject(decoder);
+    if (object == nullptr) {
+        return DecoderResult::BadHandle;
+    }
+    object->tag = 0;
+    if (object->state != nullptr) {
+        if (object->state->window != nullptr) {
+            object->free(object->state->window);
+        }
+        object->free(object->state);
+    }
+    object->free(object);
+    return DecoderResult::Ok;
+}
+
+}  // namespace
+
+namespace {
+
+void untranslateAt(std::uint8_t *at, std::uint32_t current, std::uint32_t translationSize)
+{
+    const std::uint32_t value = readLittle32(at);
+    std::uint32_t changed = value;
+    if (value < translationSize) {
+        changed = value - current;
+    } else if (static_cast<std::int32_t>(value) < 0 && 0u - value <= current) {
+        changed = value + translationSize;
+    }
+    at[0] = static_cast<std::uint8_t>(changed);
+    at[1] = static_cast<std::uint8_t>(changed >> 8);
+    at[2] = static_cast<std::uint8_t>(changed >> 16);
+    at[3] = static_cast<std::uint8_t>(changed >> 24);
+}
+
+}  // namespace
+
+void lzxUntranslateCalls(std::uint8_t *data, std::uint32_t size, std::uint32_t translationSize,
+                         std::uint32_t &position)
+{
+    if (size >= 6) {
+        // No 0xE8 among the last 6 bytes starts a translation; with sentinels
+        // there every search finds one, and needs no bounds test of its own.
+        std::uint8_t saved[6];
+        std::uint8_t *const tail = data + size - 6;
+        std::memcpy(saved, tail, 6);
+        std::memset(tail, 0xE8, 6);
+        const std::uint8_t *const end = data + size;
+        std::uint8_t *at = data;
+        for (;;) {
+            at = static_cast<std::uint8_t *>(std::memchr(at, 0xE8, static_cast<std::size_t>(end - at)));
+            if (at >= tail) {
+                break;
+            }
+            const std::uint32_t current = position + static_cast<std::uint32_t>(at - data);
+            if (at + 5 > tail) {
+                // Its value reaches into the sentinels, and no later byte can
+                // start a translation.
+                std::memcpy(tail, saved, 6);
+                untranslateAt(at + 1, current, translationSize);
+                position += size;
+                return;
+            }
+            untranslateAt(at + 1, current, translationSize);
+            at += 5;
+        }
+        std::memcpy(tail, saved, 6);
+    }
+    position += size;
+}
+
+const BlockDecoder kLzxDecoder = {lzxQueryBufferSizes, lzxCreateDecoder, lzxDecodeBlock, lzxResetDecoder,
+                                  lzxDestroyDecoder};

@@ -1,0 +1,200 @@
+#include "lzx_matcher.h"
+
+#include "lzx_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cabwriter::lzx {
+
+namespace {
+
+constexpr unsigned kHashBits = 16;
+constexpr std::uint32_t kSlack = 8;
+// A match this long is taken at once, without looking one byte further.
+constexpr std::uint32_t kNiceLength = 48;
+
+std::uint32_t hash3(const std::uint8_t *p)
+{
+    const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+// Rough bits saved by coding a match instead of its bytes as literals, used
+// only to compare candidates: repeats need no footer, long matches pay for a
+// length-tree symbol.
+int gainOf(std::uint32_t length, unsigned slot)
+{
+    const int cost = (slot < kRepeatSlots ? 7 : 10 + static_cast<int>(extraBits(slot))) + (length > 8 ? 5 : 0);
+    return static_cast<int>(length) * 6 - cost;
+}
+
+}  // namespace
+
+Matcher::Matcher(unsigned windowBits, std::uint32_t maxPending, unsigned chainDepth)
+    : window_(1u << windowBits), maxOffset_((1u << windowBits) - 3), chainDepth_(chainDepth),
+      head_(1u << kHashBits, -1)
+{
+    // Twice the window, so that the buffer slides once per window of input.
+    const std::uint32_t capacity = 2 * window_ + maxPending;
+    buffer_.resize(capacity + kSlack);
+    previous_.resize(capacity);
+}
+
+std::uint8_t *Matcher::append(std::uint32_t n)
+{
+    if (size_ + n > buffer_.size() - kSlack) {
+        // Keep one window of history before the first unparsed byte.
+        const std::uint32_t drop = parsed_ > window_ ? parsed_ - window_ : 0;
+        const auto shift = static_cast<std::int32_t>(drop);
+        std::memmove(buffer_.data(), buffer_.data() + drop, size_ - drop);
+        for (std::int32_t &h : head_) {
+            h = h >= shift ? h - shift : -1;
+        }
+        for (std::uint32_t i = drop; i < size_; ++i) {
+            const std::int32_t p = previous_[i];
+            previous_[i - drop] = p >= shift ? p - shift : -1;
+        }
+        size_ -= drop;
+        parsed_ -= drop;
+        inserted_ -= drop;
+        base_ += drop;
+    }
+    std::uint8_t *room = buffer_.data() + size_;
+    size_ += n;
+    return room;
+}
+
+void Matcher::insertUpTo(std::uint32_t at)
+{
+    while (inserted_ < at && inserted_ + 2 < size_) {
+        const std::uint32_t h = hash3(buffer_.data() + inserted_);
+        previous_[inserted_] = head_[h];
+        head_[h] = static_cast<std::int32_t>(inserted_);
+        ++inserted_;
+    }
+}
+
+std::uint32_t Matcher::matchLength(std::uint32_t at, std::uint32_t from, std::uint32_t limit) const
+{
+    // Eight bytes at a time; the buffer's slack makes reading past the data safe.
+    const std::uint8_t *a = buffer_.data() + at;
+    const std::uint8_t *b = buffer_.data() + from;
+    std::uint32_t n = 0;
+    while (n < limit) {
+        std::uint64_t x = 0;
+        std::uint64_t y = 0;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) {
+            std::uint32_t same = 0;
+            while (a[n + same] == b[n + same]) {
+                ++same;
+            }
+            return std::min(limit, n + same);
+        }
+        n += 8;
+    }
+    return limit;
+}
+
+Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats &repeats)
+{
+    Match best;
+    const std::uint32_t limit = std::min<std::uint32_t>(kMaxMatch, end - at);
+    if (limit < kMinMatch) {
+        return best;
+    }
+    for (unsigned k = 0; k < kRepeatSlots; ++k) {
+        const std::uint32_t offset = repeats.r[k];
+        if (offset > at) {
+            continue;
+        }
+        const std::uint32_t length = matchLength(at, at - offset, limit);
+        if (length >= kMinMatch && gainOf(length, k) > best.gain) {
+            best = Match{length, offset, k, gainOf(length, k)};
+        }
+    }
+    insertUpTo(at);
+    if (limit < 3 || at + 2 >= size_) {
+        return best;
+    }
+    std::int32_t candidate = head_[hash3(buffer_.data() + at)];
+    std::uint32_t longest = best.length;
+    for (unsigned depth = chainDepth_; candidate >= 0 && depth != 0; --depth) {
+        const auto from = static_cast<std::uint32_t>(candidate);
+        const std::uint32_t offset = at - from;
+        if (offset > maxOffset_) {
+            break;
+        }
+        candidate = previous_[from];
+        if (longest >= limit || buffer_[from + longest] != buffer_[at + longest]) {
+            if (longest >= limit) {
+                break;
+            }
+            continue;
+        }
+        const std::uint32_t length = matchLength(at, from, limit);
+        if (length < 3) {
+            continue;
+        }
+        unsigned slot = slotOf(offset + 2);
+        for (unsigned k = 0; k < kRepeatSlots; ++k) {
+            if (repeats.r[k] == offset) {
+                slot = k;
+            }
+        }
+        const int gain = gainOf(length, slot);
+        if (gain > best.gain) {
+            best = Match{length, offset, slot, gain};
+        }
+        longest = std::max(longest, length);
+    }
+    return best;
+}
+
+void Matcher::parse(std::uint32_t begin, std::uint32_t end, Repeats &repeats, std::vector<Token> &out)
+{
+    std::uint32_t at = begin;
+    Match current;
+    bool haveCurrent = false;
+    while (at < end) {
+        if (!haveCurrent) {
+            current = find(at, end, repeats);
+        }
+        haveCurrent = false;
+        if (current.gain > 0 && current.length < kNiceLength && at + 1 < end) {
+            // Lazy evaluation: a better match one byte on wins over this one.
+            const Match next = find(at + 1, end, repeats);
+            if (next.gain > current.gain) {
+                out.push_back(Token{0, buffer_[at], 0, 0});
+                ++at;
+                current = next;
+                haveCurrent = true;
+                continue;
+            }
+        }
+        if (current.gain <= 0) {
+            out.push_back(Token{0, buffer_[at], 0, 0});
+            ++at;
+            continue;
+        }
+        Token token{static_cast<std::uint16_t>(current.length), 0, static_cast<std::uint8_t>(current.slot), 0};
+        std::uint32_t *r = repeats.r;
+        if (current.slot == 1) {
+            std::swap(r[0], r[1]);
+        } else if (current.slot == 2) {
+            std::swap(r[0], r[2]);
+        } else if (current.slot >= kRepeatSlots) {
+            token.footer = current.offset + 2 - slotBase(current.slot);
+            r[2] = r[1];
+            r[1] = r[0];
+            r[0] = current.offset;
+        }
+        out.push_back(token);
+        at += current.length;
+    }
+    parsed_ = end;
+}
+
+}  // namespace cabwriter::lzx

@@ -1,0 +1,263 @@
+// Each block type decoded from hand-built streams, with blocks that span
+// frames, matches that reach back across frames, repeated offsets, trees coded
+// against the previous block's, and the resets between folders.
+#include "lzx_decoder_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace lzxtest;
+
+namespace {
+
+Bytes text(const char *s) { return Bytes(s, s + std::char_traits<char>::length(s)); }
+
+// Main-tree symbol of a match, for building trees that hold just the symbols
+// a test uses.
+unsigned matchSymbol(std::uint32_t length, unsigned slot)
+{
+    return 256 + slot * 8 + (length - 2 < 7 ? length - 2 : 7);
+}
+
+TEST(LzxBlocks, VerbatimBlockAcrossFramesWithEveryKindOfMatch)
+{
+    LzxDecoder decoder(15);
+    ASSERT_EQ(decoder.created, DecoderResult::Ok);
+    StreamBuilder b(15);
+    const unsigned mainCount = 256 + 8 * 30;
+
+    // Frame 1: one block that runs on into frame 2.
+    b.verbatimBlock(32768 + 100, flatLengths(mainCount), flatLengths(249));
+    b.literals(text("abc"));
+    b.match(257, 3);
+    for (int i = 0; i < 126; ++i) {
+        b.repeatMatch(0, 257, 3);
+    }
+    b.literals(text("hello world"));
+    b.match(115, 11);  // R0 = 11, R1 = 3, R2 = 1
+    ASSERT_EQ(b.expected.size(), 32768u);
+    const Bytes frame1 = b.endFrame();
+    const Bytes expected1 = b.takeExpected();
+
+    // Frame 2: the rest of that block, then a block whose trees are coded
+    // against the first's: codes up to 16 bits and an all-zero length tree.
+    b.repeatMatch(1, 20, 3);   // R0 = 3, R1 = 11
+    b.repeatMatch(2, 10, 1);   // R0 = 1, R2 = 3
+    b.match(30, 32000);        // back into frame 1
+    for (std::uint8_t i = 0; i < 40; ++i) {
+        b.literal(i);
+    }
+    std::vector<unsigned> used;
+    for (unsigned c = 'A'; c <= 'O'; ++c) {
+        used.push_back(c);
+    }
+    used.push_back('p');
+    used.push_back(matchSymbol(6, 4));
+    b.verbatimBlock(200, chainLengths(mainCount, used), std::vector<std::uint8_t>(249, 0));
+    b.literals(text("pApB"));
+    b.match(6, 2);
+    for (int i = 0; i < 190; ++i) {
+        b.literal('A');
+    }
+    const Bytes frame2 = b.endFrame();
+    const Bytes expected2 = b.takeExpected();
+    ASSERT_EQ(expected2.size(), 300u);
+
+    EXPECT_EQ(decoder.frame(frame1, 32768), expected1);
+    EXPECT_EQ(decoder.frame(frame2, 300), expected2);
+    EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+}
+
+// Offsets just short of the window size read the bytes just ahead of the
+// match, which the match itself overwrites a few bytes later.
+TEST(LzxBlocks, MatchesFromTheOldestBytesOfTheWindow)
+{
+    LzxDecoder decoder(15);
+    StreamBuilder b(15);
+    Bytes data(32768);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    }
+    b.uncompressedBlock(data, 1, 1, 1);
+    const Bytes frame1 = b.endFrame();
+    b.verbatimBlock(800, flatLengths(256 + 8 * 30), flatLengths(249));
+    for (int i = 0; i < 300; ++i) {  // past the mirrored start of the window
+        b.literal(static_cast<std::uint8_t>(i));
+    }
+    b.match(17, 32763);
+    b.match(257, 32765);
+    b.match(100, 32760);
+    for (std::size_t i = b.expected.size(); i < 32768 + 800; ++i) {
+        b.literal('.');
+    }
+    const Bytes frame2 = b.endFrame();
+    EXPECT_EQ(decoder.frame(frame1, 32768), data);
+    const Bytes expected = b.takeExpected();
+    EXPECT_EQ(decoder.frame(frame2, 800), Bytes(expected.begin() + 32768, expected.end()));
+}
+
+TEST(LzxBlocks, AlignedBlocksSplitOffsetsBetweenExtraBitsAndTheAlignedTree)
+{
+    LzxDecoder decoder(16);  // 32 position slots: the main tree's size depends on it
+    StreamBuilder b(16);
+    const unsigned mainCount = 256 + 8 * 32;
+    const std::vector<std::uint8_t> aligned = {2, 3, 3, 3, 3, 3, 4, 4};  // complete
+
+    b.alignedBlock(3000, aligned, flatLengths(mainCount), flatLengths(249));
+    for (int i = 0; i < 1200; ++i) {
+        b.literal(static_cast<std::uint8_t>(i * 7 + i / 13));
+    }
+    b.match(40, 1000);   // 8 extra bits: 5 read directly, 3 from the aligned tree
+    b.match(9, 12);      // 2 extra bits: read directly
+    b.match(100, 27);    // exactly 3 extra bits: the aligned symbol alone
+    b.match(3, 5);       // 1 extra bit
+    b.match(257, 1300);
+    b.repeatMatch(2, 30, 27);
+    for (std::size_t i = b.expected.size(); i < 3000; ++i) {
+        b.literal('-');
+    }
+    // An all-zero aligned tree: offsets whose low 3 bits are 0, from no bits.
+    b.alignedBlock(600, std::vector<std::uint8_t>(8, 0), flatLengths(mainCount), flatLengths(249));
+    b.match(300 - 43, 1022);
+    b.match(43, 2046);
+    for (int i = 0; i < 300; ++i) {
+        b.literal('+');
+    }
+    const Bytes frame = b.endFrame();
+    const Bytes expected = b.takeExpected();
+    ASSERT_EQ(expected.size(), 3600u);
+
+    EXPECT_EQ(decoder.frame(frame, 3600), expected);
+    EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+}
+
+TEST(LzxBlocks, UncompressedBlocksWithOddLengthsAndTheirFillerBytes)
+{
+    LzxDecoder decoder(17);
+    StreamBuilder b(17);
+    const unsigned mainCount = 256 + 8 * 34;
+    b.uncompressedBlock(text("hello"), 5, 7, 9);  // odd: a filler byte follows
+    b.verbatimBlock(8, flatLengths(mainCount), flatLengths(249));
+    b.repeatMatch(0, 4, 5);                       // R0 from the uncompressed header
+    b.repeatMatch(2, 4, 9);
+    b.uncompressedBlock(text("xyz"), 1, 1, 1, false);  // last, odd, no filler
+    const Bytes frame = b.endFrame();
+    const Bytes expected = b.takeExpected();
+    EXPECT_EQ(decoder.frame(frame, static_cast<std::uint32_t>(expected.size())), expected);
+    EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+}
+
+// An odd uncompressed block that ends with a frame: its filler byte may close
+// that frame's data block or open the next one.
+TEST(LzxBlocks, UncompressedBlockSpanningFramesThenCodedBlock)
+{
+    for (bool fillerAtEnd : {true, false}) {
+        SCOPED_TRACE(fillerAtEnd ? "filler ends the data block" : "filler opens the next data block");
+        LzxDecoder decoder(15);
+        StreamBuilder b(15);
+        b.verbatimBlock(1, flatLengths(256 + 8 * 30), flatLengths(249));
+        b.literal('v');
+        Bytes data(65535);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<std::uint8_t>(i * 31 + (i >> 9));
+        }
+        b.uncompressedBlock(data, 1, 1, 1, false);
+        Bytes stream = b.endFrame();
+        const auto split = stream.end() - 32768;
+        const Bytes frame1(stream.begin(), split);
+        Bytes frame2(split, stream.end());
+        Bytes frame3;
+        (fillerAtEnd ? frame2 : frame3).push_back(0);
+        b.verbatimBlock(50, flatLengths(256 + 8 * 30), flatLengths(249));
+        b.match(50, 7233);
+        const Bytes coded = b.endFrame();
+        frame3.insert(frame3.end(), coded.begin(), coded.end());
+
+        const Bytes expected = b.takeExpected();
+        Bytes got = decoder.frame(frame1, 32768);
+        for (const Bytes *next : {&frame2, &frame3}) {
+            const Bytes more = decoder.frame(*next, next == &frame2 ? 32768 : 50);
+            got.insert(got.end(), more.begin(), more.end());
+        }
+        EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+        EXPECT_EQ(got, expected);
+    }
+}
+
+// The largest data block the engine accepts, its last code ending in its last
+// word: the decoder reads nothing past it (the buffer is exactly that size, so
+// sanitizers see any look-ahead beyond it).
+TEST(LzxBlocks, FrameFillingTheWholeCompressedBuffer)
+{
+    // Literals take 10 bits each: all 256 at length 10, the 240 match symbols
+    // of this window at 8 and 9 bits so that the code is complete.
+    std::vector<std::uint8_t> main(256 + 8 * 30, 10);
+    for (unsigned i = 0; i < 240; ++i) {
+        main[256 + i] = i < 144 ? 8 : 9;
+    }
+    const auto build = [&main](std::uint32_t stored, Bytes &expected) {
+        StreamBuilder b(15);
+        Bytes raw(stored);
+        for (std::uint32_t i = 0; i < stored; ++i) {
+            raw[i] = static_cast<std::uint8_t>(i ^ (i >> 7));
+        }
+        b.uncompressedBlock(raw, 1, 1, 1);
+        b.verbatimBlock(32768 - stored, main, flatLengths(249));
+        for (std::uint32_t i = stored; i < 32768; ++i) {
+            b.literal(static_cast<std::uint8_t>(i * 13));
+        }
+        expected = b.takeExpected();
+        return b.endFrame();
+    };
+    // Each stored byte in place of a literal saves a quarter of a byte.
+    Bytes expected;
+    const std::size_t first = build(10000, expected).size();
+    const std::uint32_t estimate = static_cast<std::uint32_t>(10000 + 4 * (static_cast<long>(first) - 38912));
+    for (std::uint32_t stored = estimate - 8; stored < estimate + 8; ++stored) {
+        const Bytes frame = build(stored, expected);
+        if (frame.size() != 38912) {
+            continue;
+        }
+        LzxDecoder decoder(15);
+        EXPECT_EQ(decoder.frame(frame, 32768), expected);
+        EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+        return;
+    }
+    FAIL() << "no stream of exactly the buffer's size";
+}
+
+TEST(LzxBlocks, ResetForgetsTreesOffsetsHistoryAndTranslation)
+{
+    LzxDecoder decoder(15);
+    const unsigned mainCount = 256 + 8 * 30;
+    {
+        StreamBuilder b(15);
+        b.translation(1 << 20);
+        b.verbatimBlock(100, flatLengths(mainCount), flatLengths(249));
+        b.literals(Bytes(98, 0x90));
+        b.match(2, 50);  // R0 = 50
+        decoder.frame(b.endFrame(), 100);
+        ASSERT_EQ(decoder.lastResult, DecoderResult::Ok);
+    }
+    ASSERT_EQ(decoder.reset(), DecoderResult::Ok);
+
+    // Trees coded against all-zero lengths, R0 = 1, no translation: the 0xE8
+    // comes out as written.
+    StreamBuilder b(15);
+    b.verbatimBlock(20, flatLengths(mainCount), flatLengths(249));
+    b.literals({0xE8, 1, 0, 0, 0, 'q'});
+    b.repeatMatch(0, 14, 1);
+    const Bytes frame = b.endFrame();
+    EXPECT_EQ(decoder.frame(frame, 20), b.takeExpected());
+    EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+
+    // A folder may not reach back before its own first byte.
+    ASSERT_EQ(decoder.reset(), DecoderResult::Ok);
+    StreamBuilder early(15);
+    early.verbatimBlock(20, flatLengths(mainCount), flatLengths(249));
+    early.literal('a');
+    early.match(19, 2);
+    Bytes out;
+    EXPECT_EQ(decoder.frame(early.endFrame(), 20, out), DecoderResult::BadData);
+}
+
+}  // namespace

@@ -274,7 +274,8 @@ TEST_F(EngineTest, FolderAndBlockFaultsEndTheCallWithTheirCode)
         {"MSZIP block without its signature", cabinet([](CabPlan &s) { s.folders[0].type = 1; }),
          CabErrorCode::DecodeFailed},
         {"Quantum window 2^22", cabinet([](CabPlan &s) { s.folders[0].type = 0x1602; }), CabErrorCode::DecodeFailed},
-        {"LZX folder", cabinet([](CabPlan &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
+        {"LZX folder holding bytes that are not LZX data",
+         cabinet([](CabPlan &s) { s.folders[0].type = 0x1003; }), CabErrorCode::DecodeFailed},
     };
     for (std::uint16_t method = 4; method <= 15; ++method) {
         cases.push_back({"method 4..15", cabinet([method](CabPlan &s) { s.folders[0].type = method; }),

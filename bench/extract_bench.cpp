@@ -5,9 +5,9 @@
 // for two cabinet sizes, and `cabtool test` on a cabinet whose file list runs
 // backwards against the same cabinet in folder order.
 #include "checksum.h"
+#include "memory_engine.h"
 #include "mszip_folder.h"
 
-#include <cabinet/engine.h>
 #include <set_walk.h>
 #include <engine_io.h>
 
@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 
 namespace {
@@ -82,109 +81,6 @@ Bytes makeCabinet(std::size_t size, unsigned files, bool backwards)
     return out;
 }
 
-// ---- The engine's callbacks over memory ---------------------------------------------
-
-std::map<std::string, const Bytes *> g_cabinets;
-struct OpenCabinet {
-    const Bytes *bytes = nullptr;
-    std::size_t position = 0;
-};
-OpenCabinet g_handles[8];
-constexpr std::int32_t kCheckHandle = 100;
-constexpr std::int32_t kDiscardHandle = 101;
-Bytes *g_check = nullptr;
-std::size_t g_allocated = 0;
-std::size_t g_peak = 0;
-
-void *memAlloc(std::uint32_t size)
-{
-    auto *block = static_cast<std::size_t *>(std::malloc(size + sizeof(std::max_align_t)));
-    if (block == nullptr) {
-        return nullptr;
-    }
-    *block = size;
-    g_allocated += size;
-    g_peak = std::max(g_peak, g_allocated);
-    return reinterpret_cast<std::uint8_t *>(block) + sizeof(std::max_align_t);
-}
-void memFree(void *memory)
-{
-    auto *block = reinterpret_cast<std::size_t *>(static_cast<std::uint8_t *>(memory) - sizeof(std::max_align_t));
-    g_allocated -= *block;
-    std::free(block);
-}
-std::int32_t memOpen(const char *path, std::int32_t, std::int32_t)
-{
-    const auto found = g_cabinets.find(path);
-    if (found == g_cabinets.end()) {
-        return -1;
-    }
-    for (std::int32_t h = 0; h < 8; ++h) {
-        if (g_handles[h].bytes == nullptr) {
-            g_handles[h] = OpenCabinet{found->second, 0};
-            return h;
-        }
-    }
-    return -1;
-}
-std::int32_t memRead(std::int32_t handle, void *buffer, std::uint32_t count)
-{
-    OpenCabinet &c = g_handles[handle];
-    const std::size_t n = std::min<std::size_t>(count, c.bytes->size() - c.position);
-    std::memcpy(buffer, c.bytes->data() + c.position, n);
-    c.position += n;
-    return static_cast<std::int32_t>(n);
-}
-std::int32_t memWrite(std::int32_t handle, const void *buffer, std::uint32_t count)
-{
-    if (handle == kCheckHandle) {
-        const auto *bytes = static_cast<const std::uint8_t *>(buffer);
-        g_check->insert(g_check->end(), bytes, bytes + count);
-    }
-    return static_cast<std::int32_t>(count);
-}
-std::int32_t memClose(std::int32_t handle)
-{
-    if (handle >= 0 && handle < 8) {
-        g_handles[handle] = OpenCabinet{};
-    }
-    return 0;
-}
-std::int32_t memSeek(std::int32_t handle, std::int32_t offset, std::int32_t origin)
-{
-    OpenCabinet &c = g_handles[handle];
-    c.position = origin == 1 ? c.position + static_cast<std::size_t>(offset) : static_cast<std::size_t>(offset);
-    return static_cast<std::int32_t>(c.position);
-}
-
-std::int32_t notifyTest(CabNotifyKind kind, CabNotifyRecord *)
-{
-    switch (kind) {
-    case CabNotifyKind::FileStart:
-        return g_check != nullptr ? kCheckHandle : kDiscardHandle;
-    case CabNotifyKind::FileDone:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-// Creates an engine, extracts the named cabinet, destroys the engine; answers
-// the bytes produced, 0 on failure.
-std::size_t extractInMemory(const char *name, std::size_t size, Bytes *check)
-{
-    g_check = check;
-    CabError error{};
-    CabinetEngine *engine =
-        CabinetEngine::create(memAlloc, memFree, memOpen, memRead, memWrite, memClose, memSeek, 1, &error);
-    const bool ok = engine != nullptr && CabinetEngine::extract(engine, name, "", 0, notifyTest, nullptr, nullptr) == 1;
-    if (engine != nullptr) {
-        CabinetEngine::destroy(engine);
-    }
-    g_check = nullptr;
-    return ok ? size : 0;
-}
-
 const Bytes &fullCabinet()
 {
     static const Bytes built = makeCabinet(bench::kCorpusSize, 256, false);
@@ -195,13 +91,13 @@ void BM_ExtractOurs(benchmark::State &state)
 {
     Bytes check;
     check.reserve(bench::kCorpusSize);
-    if (extractInMemory("full.cab", bench::kCorpusSize, &check) != bench::kCorpusSize || check != bench::corpus()) {
+    if (bench::extractInMemory("full.cab", &check) != bench::kCorpusSize || check != bench::corpus()) {
         state.SkipWithError("the engine does not reproduce the corpus");
         return;
     }
     std::size_t bytes = 0;
     for (auto _ : state) {
-        bytes += extractInMemory("full.cab", bench::kCorpusSize, nullptr);
+        bytes += bench::extractInMemory("full.cab", nullptr);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
@@ -260,13 +156,14 @@ void reportReversedList()
 void reportPeakMemory()
 {
     static const Bytes small = makeCabinet(4u << 20, 16, false);
-    g_cabinets["small.cab"] = &small;
+    bench::addMemoryCabinet("small.cab", small);
     std::printf("\nengine's peak memory through its alloc callback:\n");
     for (const auto &[name, size] : {std::pair<const char *, std::size_t>{"small.cab", 4u << 20},
                                      std::pair<const char *, std::size_t>{"full.cab", bench::kCorpusSize}}) {
-        g_peak = 0;
-        const bool ok = extractInMemory(name, size, nullptr) == size;
-        std::printf("  %s (%zu MiB of files): %zu bytes%s\n", name, size >> 20, g_peak, ok ? "" : " (FAILED)");
+        bench::resetPeak();
+        const bool ok = bench::extractInMemory(name, nullptr) == size;
+        std::printf("  %s (%zu MiB of files): %zu bytes%s\n", name, size >> 20, bench::peakBytes(),
+                    ok ? "" : " (FAILED)");
     }
 }
 
@@ -275,7 +172,7 @@ void reportPeakMemory()
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    g_cabinets["full.cab"] = &fullCabinet();
+    bench::addMemoryCabinet("full.cab", fullCabinet());
     std::printf("cabinet: %zu bytes, one MSZIP folder of %zu blocks, 256 files\n", fullCabinet().size(),
                 bench::mszipFolder().blocks.size());
     bench::registerBaselines();

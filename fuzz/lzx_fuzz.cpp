@@ -12,10 +12,10 @@
 #include "engine_fuzz.h"
 
 #include "decoder.h"
+#include "fuzz_block.h"
 #include "lzx.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -47,14 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::uint32_t frame = data[at + 1] | static_cast<std::uint32_t>(data[at + 2]) << 8;
         std::size_t length = data[at + 3] | static_cast<std::size_t>(data[at + 4]) << 8;
         at += 5;
-        if (length > size - at) {
-            length = size - at;
-        }
-        auto *block = static_cast<std::uint8_t *>(std::malloc(length == 0 ? 1 : length));
-        if (length != 0) {
-            std::memcpy(block, data + at, length);
-        }
-        at += length;
+        std::uint8_t *block = takeFuzzBlock(data, size, at, length);
 
         if ((control & 1) != 0 && kLzxDecoder.resetDecoder(decoder) != DecoderResult::Ok) {
             std::abort();

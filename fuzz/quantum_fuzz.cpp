@@ -13,6 +13,7 @@
 // Every block and every output buffer lives in a heap buffer of exactly its
 // size, so any read or write outside them is caught.
 #include "decoder.h"
+#include "fuzz_block.h"
 #include "quantum.h"
 #include "quantum_window.h"
 
@@ -119,14 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::uint8_t control = data[at];
         std::size_t length = data[at + 1] | static_cast<std::size_t>(data[at + 2]) << 8;
         at += 3;
-        if (length > size - at) {
-            length = size - at;
-        }
-        auto *block = static_cast<std::uint8_t *>(std::malloc(length == 0 ? 1 : length));
-        if (length != 0) {
-            std::memcpy(block, data + at, length);
-        }
-        at += length;
+        std::uint8_t *block = takeFuzzBlock(data, size, at, length);
 
         if ((control & 1) != 0) {
             kQuantumDecoder.resetDecoder(decoder);

@@ -137,8 +137,8 @@ void runBaseline(benchmark::State &state, const Decode &decode, std::size_t expe
     Bytes check;
     check.reserve(expected);
     const Bytes &original = corpus();
-    if (decode(&check) != expected ||
-        !std::equal(check.begin(), check.end(), original.begin(), original.begin() + static_cast<std::ptrdiff_t>(expected))) {
+    const auto end = original.begin() + static_cast<std::ptrdiff_t>(expected);
+    if (decode(&check) != expected || !std::equal(check.begin(), check.end(), original.begin(), end)) {
         state.SkipWithError("the baseline does not reproduce the corpus");
         return;
     }

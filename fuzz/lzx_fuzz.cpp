@@ -12,18 +12,11 @@
 #include "engine_fuzz.h"
 
 #include "decoder.h"
-#include "fuzz_block.h"
+#include "decoder_fuzz.h"
 #include "lzx.h"
 
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-void *fuzzAlloc(std::uint32_t size) { return std::malloc(size); }
-void fuzzFree(void *block) { std::free(block); }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -8,19 +8,13 @@
 // Every block lives in a heap buffer of exactly its size and the window is
 // exactly 32768 bytes, so any read or write outside them is caught.
 #include "decoder.h"
+#include "decoder_fuzz.h"
 #include "mszip.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-void *fuzzAlloc(std::uint32_t size) { return std::malloc(size); }
-void fuzzFree(void *block) { std::free(block); }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -4,6 +4,7 @@
 // Input: 1 byte choosing level (low nibble, taken modulo 10) and strategy (high
 // nibble, modulo 5), then the plain text.
 #include "decoder.h"
+#include "decoder_fuzz.h"
 #include "mszip.h"
 
 #include <zlib.h>
@@ -13,13 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-void *fuzzAlloc(std::uint32_t size) { return std::malloc(size); }
-void fuzzFree(void *block) { std::free(block); }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -13,7 +13,7 @@
 // Every block and every output buffer lives in a heap buffer of exactly its
 // size, so any read or write outside them is caught.
 #include "decoder.h"
-#include "fuzz_block.h"
+#include "decoder_fuzz.h"
 #include "quantum.h"
 #include "quantum_window.h"
 
@@ -33,7 +33,7 @@ struct Scratch {
 };
 Scratch g;
 
-void *fuzzAlloc(std::uint32_t size)
+void *refusingAlloc(std::uint32_t size)
 {
     if (g.refuseWindow && size == g.windowSize) {
         return nullptr;
@@ -43,7 +43,6 @@ void *fuzzAlloc(std::uint32_t size)
     }
     return std::malloc(size);
 }
-void fuzzFree(void *block) { std::free(block); }
 
 std::int32_t fuzzOpen(const char *path, std::int32_t flags, std::int32_t)
 {
@@ -104,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     g.refuseWindow = (data[0] & 0x10) != 0;
     g.pageBuffersLeft = 3 + (data[0] >> 5);
 
-    const DecoderCallbacks callbacks{fuzzAlloc, fuzzFree, fuzzOpen, fuzzRead, fuzzWrite, fuzzClose, fuzzSeek};
+    const DecoderCallbacks callbacks{refusingAlloc, fuzzFree, fuzzOpen, fuzzRead, fuzzWrite, fuzzClose, fuzzSeek};
     std::uint32_t maxBlock = kQuantumFrameSize;
     void *decoder = nullptr;
     if (kQuantumDecoder.createDecoder(&maxBlock, DecoderParams{windowBits, 1}, callbacks, &decoder) !=

@@ -1,12 +1,16 @@
-// What the decoder fuzz targets share in reading their input: each block is cut
-// from it and copied into a heap buffer of exactly its size, so that any read
-// past the block is caught.
+// What the decoder fuzz targets share: plain allocation callbacks, and each
+// block cut from the input into a heap buffer of exactly its size, so that
+// any read past the block is caught.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+// The decoder's allocation callbacks where a target refuses nothing.
+inline void *fuzzAlloc(std::uint32_t size) { return std::malloc(size); }
+inline void fuzzFree(void *block) { std::free(block); }
 
 // Takes the next `length` bytes of the input from `at` (cut to what is left,
 // and `length` with them) into a buffer of their size that the caller frees

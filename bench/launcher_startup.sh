@@ -7,15 +7,22 @@
 #
 #   bash bench/launcher_startup.sh [ROUNDS]      (default 7)
 #
-# BUILD_DIR may name another win32 build folder than build/win32.
+# BUILD_DIR may name another win32 build folder than build/win32 (build/win64
+# where the machine cannot run 32-bit programs).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 rounds="${1:-7}"
 
-build="${BUILD_DIR:-$root/build/win32}"
+preset=win32
+if [ "$(bash scripts/wine-arch)" = win64 ]; then
+  echo "launcher_startup: this machine cannot run 32-bit programs; timing the 64-bit build under 64-bit Wine"
+  preset=win64
+  export ORVEL_WINE_ARCH=win64
+fi
+build="${BUILD_DIR:-$root/build/$preset}"
 if [ -z "${BUILD_DIR:-}" ]; then
-  cmake --preset win32 >/dev/null
+  cmake --preset "$preset" >/dev/null
 fi
 cmake --build "$build" -j2 --target launch make_link startup_timer >/dev/null
 

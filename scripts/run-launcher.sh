@@ -8,17 +8,24 @@
 #
 #   scripts/run-launcher.sh [SWITCHES...]     e.g. /F for the second skin
 #
-# BUILD_DIR may name another win32 build folder than build/win32.
+# BUILD_DIR may name another win32 build folder than build/win32 (build/win64
+# where the machine cannot run 32-bit programs).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/bootstrap.sh
-build="${BUILD_DIR:-$root/build/win32}"
+preset=win32 toolchain=mingw-i686
+if [ "$(bash scripts/wine-arch)" = win64 ]; then
+  echo "run-launcher: this machine cannot run 32-bit programs; running the 64-bit build under 64-bit Wine"
+  preset=win64 toolchain=mingw-x86_64
+  export ORVEL_WINE_ARCH=win64
+fi
+build="${BUILD_DIR:-$root/build/$preset}"
 if [ -z "${BUILD_DIR:-}" ]; then
-  cmake --preset win32 >/dev/null
+  cmake --preset "$preset" >/dev/null
 else
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" -j2 --target launch make_link launcher_probe >/dev/null

@@ -7,17 +7,14 @@
 #
 #   bash bench/launcher_startup.sh [ROUNDS]      (default 7)
 #
-# BUILD_DIR may name another win32 build folder than build/win32.
+# BUILD_DIR may name another win32 build folder than build/win32 (build/win64
+# where the machine cannot run 32-bit programs).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 rounds="${1:-7}"
 
-build="${BUILD_DIR:-$root/build/win32}"
-if [ -z "${BUILD_DIR:-}" ]; then
-  cmake --preset win32 >/dev/null
-fi
-cmake --build "$build" -j2 --target launch make_link startup_timer >/dev/null
+source scripts/build-win32.sh launch make_link startup_timer
 
 prefix="$build/wineprefix"
 harness() { scripts/wine-harness --prefix="$prefix" "$@"; }

@@ -8,7 +8,8 @@
 #
 #   scripts/run-launcher.sh [SWITCHES...]     e.g. /F for the second skin
 #
-# BUILD_DIR may name another win32 build folder than build/win32.
+# BUILD_DIR may name another win32 build folder than build/win32 (build/win64
+# where the machine cannot run 32-bit programs).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -20,10 +20,12 @@ constexpr std::size_t kTreePathSize = 260;
 // folder + "\" + name into out; false when that would not fit in 259 characters.
 bool JoinTreePath(char (&out)[kTreePathSize], const char* folder, const char* name);
 
+// Wide enough for the 64-bit volume and 128-bit file identity that newer
+// systems give.
 struct FolderId {
-    std::uint32_t volume;
-    std::uint32_t high;
-    std::uint32_t low;
+    std::uint64_t volume;
+    std::uint64_t high;
+    std::uint64_t low;
 };
 
 struct ListedEntry {

@@ -117,11 +117,25 @@ wait_rec() {
 
 # --- registry --------------------------------------------------------------
 
-settings_reset() { wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1; true; }
+# Under 64-bit Wine a "reg" start now and then leaves the registry as it was,
+# so each change is read back and tried again (what reg said goes to reg.log).
+settings_reset() {
+  local i
+  for i in 1 2 3; do
+    wine reg delete "$SETTINGS_KEY" /f >>"$E2E_DIR/reg.log" 2>&1
+    wine reg query "$SETTINGS_KEY" >/dev/null 2>&1 || return 0
+  done
+  fail "the stored settings could not be removed"
+}
 
 # settings_set NAME SIGNED-VALUE
 settings_set() {
-  wine reg add "$SETTINGS_KEY" /v "$1" /t REG_DWORD /d $(( $2 & 0xFFFFFFFF )) /f >/dev/null 2>&1
+  local i
+  for i in 1 2 3; do
+    wine reg add "$SETTINGS_KEY" /v "$1" /t REG_DWORD /d $(( $2 & 0xFFFFFFFF )) /f >>"$E2E_DIR/reg.log" 2>&1
+    [ "$(settings_get "$1")" = "$2" ] && return 0
+  done
+  fail "$1 could not be stored as $2"
 }
 
 # settings_get NAME: the value as a signed decimal, or "missing".

@@ -143,9 +143,15 @@ int main(int argc, char** argv)
         RECT rect = {};
         const std::vector<HWND> tips = ShownWindows(frame, "tooltips_class32");
         if (!tips.empty()) {
-            // A tooltip answers WM_GETTEXT with the tip it shows.
+            // A tooltip answers WM_GETTEXT with the tip it shows, but
+            // GetWindowText on another process's window reads only the
+            // window's stored title (empty for a tooltip) without asking it,
+            // so the message is sent.
             WCHAR wide[512] = {};
-            GetWindowTextW(tips.front(), wide, 512);
+            DWORD_PTR copied = 0;
+            SendMessageTimeoutW(tips.front(), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
+                                2000, &copied);
+            wide[511] = L'\0';
             WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
             GetWindowRect(tips.front(), &rect);
         }

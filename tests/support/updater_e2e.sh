@@ -31,7 +31,14 @@ make_shortcut() {
   [ -f "$MENU_DIR/$SHORTCUT_NAME" ] || fail "the launcher's shortcut could not be made"
 }
 
-remove_shortcut() { rm -rf "$MENU_DIR"; }
+# Also any copy another run left in the prefix's Start menus: the updater takes
+# the first it finds, which would send the update elsewhere.
+remove_shortcut() {
+  rm -rf "$MENU_DIR"
+  find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu" "$WINEPREFIX/drive_c/users" \
+    -iname "$SHORTCUT_NAME" -exec rm -rf {} + 2>/dev/null
+  true
+}
 
 # stage NAME CONTENT [STAMP]: a file to put into the cabinet, with its
 # modification time (even seconds: the cabinet keeps two-second steps).

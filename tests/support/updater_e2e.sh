@@ -31,7 +31,14 @@ make_shortcut() {
   [ -f "$MENU_DIR/$SHORTCUT_NAME" ] || fail "the launcher's shortcut could not be made"
 }
 
-remove_shortcut() { rm -rf "$MENU_DIR"; }
+# Also any copy another run left in the prefix's Start menus: the updater takes
+# the first it finds, which would send the update elsewhere.
+remove_shortcut() {
+  rm -rf "$MENU_DIR"
+  find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu" "$WINEPREFIX/drive_c/users" \
+    -iname "$SHORTCUT_NAME" -exec rm -rf {} + 2>/dev/null
+  true
+}
 
 # stage NAME CONTENT [STAMP]: a file to put into the cabinet, with its
 # modification time (even seconds: the cabinet keeps two-second steps).
@@ -60,7 +67,8 @@ run_update() {
 }
 
 # wait_box: waits (30 s at most) for the updater's message box; sets BOX_TITLE
-# and BOX_TEXT, and DLG_CAPTION, DLG_STATUS, DLG_PERCENT (empty without a dialog).
+# and BOX_TEXT, and DLG_CAPTION, DLG_STATUS, DLG_PERCENT, DLG_CENTRE and
+# DLG_SCREEN_CENTRE ("X Y"; empty without a dialog).
 wait_box() {
   local out="" i
   BOX_TITLE=""; BOX_TEXT=""
@@ -75,7 +83,8 @@ wait_box() {
   DLG_CAPTION=$(sed -n 's/^caption: //p' <<<"$out")
   DLG_STATUS=$(sed -n 's/^status: //p' <<<"$out")
   DLG_PERCENT=$(sed -n 's/^percent: //p' <<<"$out")
-  DLG_CENTRED=$([ "$(sed -n 's/^centre: //p' <<<"$out")" = "$(sed -n 's/^screen: //p' <<<"$out")" ] && echo 1 || echo 0)
+  DLG_CENTRE=$(sed -n 's/^centre: //p' <<<"$out")
+  DLG_SCREEN_CENTRE=$(sed -n 's/^screen: //p' <<<"$out")
 }
 
 # finish_update: presses OK and waits for the updater to end; true when it did.

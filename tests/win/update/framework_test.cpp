@@ -103,7 +103,11 @@ TEST(UpdaterResources, ProgressTemplateIsThePlainTemplateAsDesigned)
             EXPECT_EQ(p[1], 0x0082) << c.id;  // static
             p += 2;
         } else {
-            EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(p)), c.cls);
+            // The resource compiler stores a control's class name in capitals;
+            // the system matches class names without regard to case.
+            EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, reinterpret_cast<const wchar_t*>(p), -1,
+                                     c.cls, -1),
+                      CSTR_EQUAL);
             p += std::wcslen(reinterpret_cast<const wchar_t*>(p)) + 1;
         }
         EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(p)), c.text);
@@ -209,7 +213,7 @@ DWORD WINAPI AnswerBox(LPVOID param)
     return 1;
 }
 
-TEST(MessageBox, CarriesTheApplicationTitleAndAnOkButtonOnly)
+TEST(UpdaterMessageBox, CarriesTheApplicationTitleAndAnOkButtonOnly)
 {
     TestApp app;
     std::string seen;

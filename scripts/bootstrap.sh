@@ -65,6 +65,7 @@ if [ "$(bash "$(dirname "$0")/wine-arch")" = win64 ]; then
   done
   if [ ${#extra[@]} -gt 0 ]; then
     echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests: ${extra[*]}"
+    apt-get update -qq
     apt-get install -y -qq "${extra[@]}" >/dev/null
   fi
 fi

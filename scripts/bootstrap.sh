@@ -40,11 +40,16 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_update=1
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
-done
+# Prints, one a line, the packages named that are not installed.
+not_installed() {
+  local p status
+  for p in "$@"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || echo "$p"
+  done
+}
+
+mapfile -t missing < <(not_installed "${packages[@]}")
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
@@ -58,11 +63,7 @@ fi
 # Some kernels run no 32-bit user code at all, so 32-bit Wine cannot start;
 # there the Windows tests run as a 64-bit build under 64-bit Wine.
 if [ "$(bash "$(dirname "$0")/wine-arch")" = win64 ]; then
-  extra=()
-  for p in wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || extra+=("$p")
-  done
+  mapfile -t extra < <(not_installed wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
   if [ ${#extra[@]} -gt 0 ]; then
     echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests: ${extra[*]}"
     apt-get update -qq

@@ -28,6 +28,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
   libdeflate-dev  # a speed baseline for the benchmarks only
+  libssl-dev  # SHA-256 for cabtool test --hash
 )
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)

@@ -1,7 +1,13 @@
-// cabtool test FILE.cab: decodes every file of the set and writes nothing.
+// cabtool test [--hash] [-F PATTERN]... FILE.cab: decodes every file of the
+// set (or those selected) and writes nothing.
 #include "cabtool.h"
+#include "decode_stats.h"
 #include "engine_io.h"
+#include "name_filter.h"
 #include "set_walk.h"
+#include "sha256.h"
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -9,26 +15,75 @@ namespace cabtool {
 
 namespace {
 
+// With --hash, every decoded byte also goes through SHA-256.
+class HashSink final : public ByteSink {
+public:
+    Sha256 digest;
+    bool take(const void *bytes, std::uint32_t count) override { return digest.update(bytes, count); }
+};
+
 class TestHandler final : public WalkHandler {
 public:
-    std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
+    explicit TestHandler(HashSink *hash) : hash_(hash) {}
+
+    std::int32_t fileStart(const CabNotifyRecord &) override
+    {
+        // A digest that cannot start fails its first write, or its finish.
+        if (hash_ != nullptr) {
+            hash_->digest.begin();
+        }
+        return kDiscardHandle;
+    }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        emitLine(stdout, std::string("ok  ") + record.text1);
+        std::string line = "ok  ";
+        if (hash_ != nullptr) {
+            const std::string hex = hash_->digest.finish();
+            if (hex.empty()) {
+                report(std::string(record.text1) + ": the SHA-256 library failed");
+                return false;
+            }
+            line += hex + "  ";
+        }
+        emitLine(stdout, line + record.text1);
         return true;
     }
+
+private:
+    HashSink *hash_;
 };
 
 }  // namespace
 
-int runTest(const Args &args)
+int runTest(const Args &given)
 {
+    Args args = given;
+    NameFilter filter;
+    std::string why;
+    if (!filter.take(args, why)) {
+        return usageError(why);
+    }
+    const bool stats = takeStatsOption(args);
+    const auto hashOption = std::find(args.begin(), args.end(), "--hash");
+    const bool hashing = hashOption != args.end();
+    if (hashing) {
+        args.erase(hashOption);
+    }
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("test takes one cabinet");
     }
-    TestHandler handler;
+    HashSink hash;
+    if (hashing) {
+        setDiscardSink(&hash);
+    }
+    TestHandler tester(hashing ? &hash : nullptr);
+    FilteredHandler handler(tester, filter);
     const WalkOutcome outcome = walkCabinets(args[0], handler, true);
+    setDiscardSink(nullptr);
     std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    if (stats) {
+        reportDecodeStats();
+    }
     return outcome.failures == 0 ? kExitOk : kExitFailed;
 }
 

@@ -18,6 +18,7 @@ constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
 int g_lastOpenFailure = 0;
 std::uint64_t g_bytesRead = 0;
+ByteSink *g_discardSink = nullptr;
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -178,7 +179,7 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
 std::int32_t writeFile(std::int32_t handle, const void *buffer, std::uint32_t count)
 {
     if (handle == kDiscardHandle) {
-        return static_cast<std::int32_t>(count);
+        return g_discardSink == nullptr || g_discardSink->take(buffer, count) ? static_cast<std::int32_t>(count) : -1;
     }
     std::FILE *stream = streamOf(handle);
     if (stream == nullptr) {
@@ -241,6 +242,11 @@ void setWindowMemoryCap(std::uint32_t bytes)
 {
     g_capped = true;
     g_cap = bytes;
+}
+
+void setDiscardSink(ByteSink *sink)
+{
+    g_discardSink = sink;
 }
 
 std::uint64_t bytesReadByEngine()

@@ -10,8 +10,20 @@
 
 namespace cabtool {
 
-// A handle whose writes go nowhere (for testing a cabinet).
+// A handle whose writes go nowhere (for testing a cabinet), or to the sink
+// set with setDiscardSink.
 inline constexpr std::int32_t kDiscardHandle = 0x7FFF0000;
+
+// Sees the bytes the engine writes to kDiscardHandle (to hash them, or to pass
+// them on to standard output).
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False when the bytes cannot be taken; the engine then fails the file.
+    virtual bool take(const void *bytes, std::uint32_t count) = 0;
+};
+// Null sends them nowhere again.
+void setDiscardSink(ByteSink *sink);
 
 // Creates an engine wired to these callbacks; null with *error filled on failure.
 CabinetEngine *createEngine(CabError *error);

@@ -1,6 +1,7 @@
 #include "set_walk.h"
 
 #include "cabtool.h"
+#include "decode_stats.h"
 #include "engine_io.h"
 #include "list_order.h"
 
@@ -151,7 +152,7 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
             state.startsToSkip = startsToSkip;
             state.opened = name;
             state.folder = folder;
-            if (CabinetEngine::extract(engine, name.c_str(), folder.c_str(), 0, onNotify, nullptr, &state) == 1) {
+            if (CabinetEngine::extract(engine, name.c_str(), folder.c_str(), 0, onNotify, countDecoding, &state) == 1) {
                 ok = true;
                 break;
             }

@@ -1,0 +1,168 @@
+#include "name_filter.h"
+
+#include <cstddef>
+
+namespace cabtool {
+
+namespace {
+
+struct Char {
+    std::size_t at;
+    std::size_t size;
+};
+
+std::size_t utf8Length(const std::string &text, std::size_t at)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const std::size_t want = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 1;
+    if (lead >= 0xF5) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < want; ++i) {
+        if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
+            return 1;  // a broken sequence: its bytes count one by one
+        }
+    }
+    return want;
+}
+
+std::size_t doubleByteLength(const std::string &text, std::size_t at)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+    if (!isLead || at + 1 >= text.size()) {
+        return 1;
+    }
+    const unsigned char trail = static_cast<unsigned char>(text[at + 1]);
+    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
+}
+
+std::vector<Char> characters(const std::string &text, NameEncoding encoding)
+{
+    std::vector<Char> out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t size = encoding == NameEncoding::Utf8 ? utf8Length(text, at) : doubleByteLength(text, at);
+        out.push_back(Char{at, size});
+        at += size;
+    }
+    return out;
+}
+
+bool isSeparator(const std::string &text, Char c)
+{
+    return c.size == 1 && (text[c.at] == '/' || text[c.at] == '\\');
+}
+
+char foldAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameCharacter(const std::string &a, Char ca, const std::string &b, Char cb)
+{
+    if (ca.size != cb.size) {
+        return false;
+    }
+    if (ca.size == 1) {
+        return foldAscii(a[ca.at]) == foldAscii(b[cb.at]);
+    }
+    return a.compare(ca.at, ca.size, b, cb.at, cb.size) == 0;
+}
+
+}  // namespace
+
+bool matchName(const std::string &pattern, NameEncoding patternEncoding, const std::string &name,
+               NameEncoding nameEncoding)
+{
+    const std::vector<Char> p = characters(pattern, patternEncoding);
+    std::vector<Char> n = characters(name, nameEncoding);
+    bool patternHasSeparator = false;
+    for (Char c : p) {
+        patternHasSeparator = patternHasSeparator || isSeparator(pattern, c);
+    }
+    if (!patternHasSeparator) {
+        std::size_t lastPart = 0;
+        for (std::size_t i = 0; i < n.size(); ++i) {
+            if (isSeparator(name, n[i])) {
+                lastPart = i + 1;
+            }
+        }
+        n.erase(n.begin(), n.begin() + static_cast<std::ptrdiff_t>(lastPart));
+    }
+    // matches[j]: whether the pattern's characters so far match n[0..j).
+    // Names and patterns are short, so a table row per pattern character does.
+    std::vector<char> matches(n.size() + 1, 0);
+    matches[0] = 1;
+    for (Char pc : p) {
+        std::vector<char> next(n.size() + 1, 0);
+        const bool star = pc.size == 1 && pattern[pc.at] == '*';
+        const bool any = pc.size == 1 && pattern[pc.at] == '?';
+        for (std::size_t j = 0; j <= n.size(); ++j) {
+            if (star) {
+                // '*' takes nothing, or extends a match by one non-separator.
+                next[j] = matches[j] || (j > 0 && next[j - 1] && !isSeparator(name, n[j - 1]));
+            } else if (j > 0 && matches[j - 1]) {
+                const Char nc = n[j - 1];
+                if (any) {
+                    next[j] = !isSeparator(name, nc);
+                } else if (isSeparator(pattern, pc)) {
+                    next[j] = isSeparator(name, nc);
+                } else {
+                    next[j] = sameCharacter(pattern, pc, name, nc);
+                }
+            }
+        }
+        matches.swap(next);
+    }
+    return matches[n.size()] != 0;
+}
+
+bool NameFilter::take(Args &args, std::string &why)
+{
+    for (std::size_t i = 0; i < args.size();) {
+        if (args[i] != "-F") {
+            ++i;
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            why = "-F needs a pattern";
+            return false;
+        }
+        patterns_.push_back(args[i + 1]);
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    }
+    return true;
+}
+
+bool NameFilter::selects(const char *storedName, std::uint16_t attributes) const
+{
+    if (patterns_.empty()) {
+        return true;
+    }
+#ifdef _WIN32
+    constexpr NameEncoding kCommandLine = NameEncoding::DoubleByte;
+#else
+    constexpr NameEncoding kCommandLine = NameEncoding::Utf8;
+#endif
+    const NameEncoding stored = (attributes & 0x80) != 0 ? NameEncoding::Utf8 : NameEncoding::DoubleByte;
+    for (const std::string &pattern : patterns_) {
+        if (matchName(pattern, kCommandLine, storedName, stored)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int32_t FilteredHandler::fileStart(const CabNotifyRecord &record)
+{
+    return filter_.selects(record.text1, record.attributes) ? inner_.fileStart(record) : 0;
+}
+
+void FilteredHandler::continuedFile(const CabNotifyRecord &record, bool handled)
+{
+    if (filter_.selects(record.text1, record.attributes)) {
+        inner_.continuedFile(record, handled);
+    }
+}
+
+}  // namespace cabtool

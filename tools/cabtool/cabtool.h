@@ -33,6 +33,8 @@ void emitLine(std::FILE *stream, const std::string &text);
 // the order in which the files were produced.
 void holdOutput(bool hold);
 void setHeldEntry(int listIndex);
+// The file-list entry whose output is being held, or -1 while nothing is held.
+int heldEntry();
 int usageError(const std::string &what);
 
 // With --verbose, reports name the engine's error codes too.

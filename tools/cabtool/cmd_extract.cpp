@@ -1,7 +1,10 @@
-// cabtool extract [-d DIR] FILE.cab
+// cabtool extract [-d DIR | -p] [-F PATTERN]... FILE.cab
 #include "cabtool.h"
+#include "decode_stats.h"
 #include "engine_io.h"
 #include "file_meta.h"
+#include "name_filter.h"
+#include "pipe_output.h"
 #include "set_walk.h"
 
 #include <cerrno>
@@ -89,11 +92,35 @@ private:
     std::string path_;
 };
 
+// extract -p: the bytes go to standard output and no file is made.
+int extractToStandardOutput(const std::string &cabinet, const NameFilter &filter, bool stats)
+{
+    PipeHandler piper;
+    FilteredHandler handler(piper, filter);
+    setDiscardSink(&piper);
+    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
+    setDiscardSink(nullptr);
+    const bool written = piper.finish();
+    if (stats) {
+        reportDecodeStats();
+    }
+    return outcome.failures == 0 && written ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
-int runExtract(const Args &args)
+int runExtract(const Args &given)
 {
+    Args args = given;
+    NameFilter filter;
+    std::string why;
+    if (!filter.take(args, why)) {
+        return usageError(why);
+    }
+    const bool stats = takeStatsOption(args);
     std::string folder = ".";
+    bool folderGiven = false;
+    bool toStandardOutput = false;
     std::string cabinet;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-d") {
@@ -101,6 +128,9 @@ int runExtract(const Args &args)
                 return usageError("-d needs a folder");
             }
             folder = args[++i];
+            folderGiven = true;
+        } else if (args[i] == "-p") {
+            toStandardOutput = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
             return usageError("unknown option " + args[i]);
         } else if (cabinet.empty()) {
@@ -112,13 +142,21 @@ int runExtract(const Args &args)
     if (cabinet.empty()) {
         return usageError("extract needs a cabinet");
     }
+    if (toStandardOutput) {
+        return folderGiven ? usageError("-p writes to standard output and takes no -d")
+                           : extractToStandardOutput(cabinet, filter, stats);
+    }
     if (!makeDirectories(folder)) {
         report(folder + ": cannot create the output folder");
         return kExitFailed;
     }
-    ExtractHandler handler(folder);
+    ExtractHandler extractor(folder);
+    FilteredHandler handler(extractor, filter);
     const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
-    return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
+    if (stats) {
+        reportDecodeStats();
+    }
+    return outcome.failures == 0 && extractor.refused == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

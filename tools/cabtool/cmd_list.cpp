@@ -1,8 +1,12 @@
-// cabtool list FILE.cab: the folders and every file entry of one cabinet.
+// cabtool list [--json] [-F PATTERN]... FILE.cab: the folders and every file
+// entry (or those selected) of one cabinet.
 #include "cabtool.h"
 #include "folder_table.h"
+#include "json_list.h"
+#include "name_filter.h"
 #include "set_walk.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cabtool {
@@ -62,13 +66,26 @@ public:
 
 }  // namespace
 
-int runList(const Args &args)
+int runList(const Args &given)
 {
+    Args args = given;
+    NameFilter filter;
+    std::string why;
+    if (!filter.take(args, why)) {
+        return usageError(why);
+    }
+    const auto jsonOption = std::find(args.begin(), args.end(), "--json");
+    const bool json = jsonOption != args.end();
+    if (json) {
+        args.erase(jsonOption);
+    }
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("list takes one cabinet");
     }
+    if (json) {
+        return printJsonListing(args[0], filter);
+    }
     CabinetInfo info;
-    std::string why;
     if (!readCabinetInfo(args[0], info, why)) {
         report(args[0] + ": " + why);
         return kExitFailed;
@@ -85,9 +102,10 @@ int runList(const Args &args)
         std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
                     describeCompression(info.folders[f].type).c_str(), static_cast<unsigned>(info.folders[f].blocks));
     }
-    ListHandler handler;
+    ListHandler lister;
+    FilteredHandler handler(lister, filter);
     const WalkOutcome outcome = walkCabinets(args[0], handler, false);
-    std::printf("%d file(s)\n", handler.entries);
+    std::printf("%d file(s)\n", lister.entries);
     return outcome.failures == 0 ? kExitOk : kExitFailed;
 }
 

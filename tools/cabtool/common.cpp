@@ -85,6 +85,11 @@ void setHeldEntry(int listIndex)
     g_heldEntry = listIndex;
 }
 
+int heldEntry()
+{
+    return g_holding ? g_heldEntry : -1;
+}
+
 void report(const std::string &what)
 {
     emitLine(stderr, "cabtool: " + what);

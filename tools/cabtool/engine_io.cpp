@@ -249,6 +249,11 @@ void setDiscardSink(ByteSink *sink)
     g_discardSink = sink;
 }
 
+std::FILE *scratchFile()
+{
+    return openScratchFile();
+}
+
 std::uint64_t bytesReadByEngine()
 {
     return g_bytesRead;

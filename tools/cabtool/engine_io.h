@@ -33,6 +33,10 @@ CabinetEngine *createEngine(CabError *error);
 // A Quantum window that does not fit is then paged through a temporary file.
 void setWindowMemoryCap(std::uint32_t bytes);
 
+// A scratch file (a decoder's window, or output kept back): gone once it is
+// closed, or when the program ends. Null when none can be made.
+std::FILE *scratchFile();
+
 // Puts an already opened stream into the table; -1 when it is full.
 std::int32_t adoptStream(std::FILE *stream);
 // Closes a handle from the table (0 on success).

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace cabtool {
 
@@ -17,6 +18,11 @@ struct FileCloser {
 std::uint16_t le16(const unsigned char *p)
 {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t le32(const unsigned char *p)
+{
+    return le16(p) | (static_cast<std::uint32_t>(le16(p + 2)) << 16);
 }
 
 bool readText(std::FILE *in, std::string &text)
@@ -50,27 +56,30 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
         why = "not a cabinet file";
         return false;
     }
-    info.size = le16(header + 8) | (static_cast<std::uint32_t>(le16(header + 10)) << 16);
+    info.size = le32(header + 8);
     const std::uint16_t folderCount = le16(header + 26);
     info.fileCount = le16(header + 28);
+    info.fileListOffset = le32(header + 16);
     const std::uint16_t flags = le16(header + 30);
+    info.flags = flags;
     info.setId = le16(header + 32);
     info.index = le16(header + 34);
-    unsigned folderReserve = 0;
     if ((flags & 4) != 0) {
         unsigned char sizes[4];
         if (std::fread(sizes, 1, 4, in.get()) != 4 || std::fseek(in.get(), le16(sizes), SEEK_CUR) != 0) {
             why = "reserve area cut short";
             return false;
         }
-        folderReserve = sizes[2];
+        info.cabinetReserve = le16(sizes);
+        info.folderReserve = sizes[2];
+        info.blockReserve = sizes[3];
     }
-    std::string disk;
-    if ((flags & 1) != 0 && (!readText(in.get(), info.previousName) || !readText(in.get(), disk))) {
+    const unsigned folderReserve = info.folderReserve;
+    if ((flags & 1) != 0 && (!readText(in.get(), info.previousName) || !readText(in.get(), info.previousDisk))) {
         why = "previous cabinet name cut short";
         return false;
     }
-    if ((flags & 2) != 0 && (!readText(in.get(), info.nextName) || !readText(in.get(), disk))) {
+    if ((flags & 2) != 0 && (!readText(in.get(), info.nextName) || !readText(in.get(), info.nextDisk))) {
         why = "next cabinet name cut short";
         return false;
     }
@@ -80,7 +89,38 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
             why = "folder table cut short";
             return false;
         }
-        info.folders.push_back(FolderInfo{le16(entry + 4), le16(entry + 6)});
+        info.folders.push_back(FolderInfo{le16(entry + 4), le16(entry + 6), le32(entry)});
+    }
+    return true;
+}
+
+bool readFileTable(const std::string &path, const CabinetInfo &info, std::vector<StoredFile> &files,
+                   std::string &why)
+{
+    files.clear();
+    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+    if (!in) {
+        why = cannotOpen(errno);
+        return false;
+    }
+    if (info.fileListOffset > 0x7FFFFFFFu || std::fseek(in.get(), static_cast<long>(info.fileListOffset), SEEK_SET) != 0) {
+        why = "file list out of reach";
+        return false;
+    }
+    for (unsigned i = 0; i < info.fileCount; ++i) {
+        unsigned char entry[16];
+        StoredFile file;
+        if (std::fread(entry, 1, sizeof entry, in.get()) != sizeof entry || !readText(in.get(), file.name)) {
+            why = "file list cut short";
+            return false;
+        }
+        file.size = le32(entry);
+        file.offset = le32(entry + 4);
+        file.folder = le16(entry + 8);
+        file.date = le16(entry + 10);
+        file.time = le16(entry + 12);
+        file.attributes = le16(entry + 14);
+        files.push_back(std::move(file));
     }
     return true;
 }

@@ -1,0 +1,246 @@
+#include "json_list.h"
+
+#include "folder_table.h"
+#include "json_writer.h"
+
+#include <cstdio>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace cabtool {
+
+namespace {
+
+constexpr std::uint16_t kUtf8Name = 0x80;
+
+// One code page 932 character as UTF-8, or empty when it has no meaning.
+std::string doubleByteCharacter(const char *bytes, std::size_t size)
+{
+#ifdef _WIN32
+    wchar_t wide[2];
+    const int units = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(size), wide, 2);
+    char utf8[8];
+    const int length = units > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, units, utf8, sizeof utf8, nullptr, nullptr)
+                                 : 0;
+    return std::string(utf8, length > 0 ? static_cast<std::size_t>(length) : 0);
+#else
+    static const iconv_t converter = iconv_open("UTF-8", "CP932");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::string();
+    }
+    char utf8[8];
+    char *in = const_cast<char *>(bytes);
+    char *out = utf8;
+    std::size_t inLeft = size;
+    std::size_t outLeft = sizeof utf8;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) {
+        return std::string();
+    }
+    return std::string(utf8, sizeof utf8 - outLeft);
+#endif
+}
+
+// A stored name as UTF-8 text: names flagged UTF-8 as they are (the JSON
+// writer marks broken sequences), the others read as code page 932, each
+// character that has no meaning there becoming U+FFFD.
+std::string nameText(const std::string &stored, std::uint16_t attributes)
+{
+    if ((attributes & kUtf8Name) != 0) {
+        return stored;
+    }
+    std::string text;
+    for (std::size_t at = 0; at < stored.size();) {
+        const unsigned char lead = static_cast<unsigned char>(stored[at]);
+        if (lead < 0x80) {
+            text += static_cast<char>(lead);
+            ++at;
+            continue;
+        }
+        const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+        const std::size_t size = isLead && at + 1 < stored.size() ? 2 : 1;
+        const std::string character = doubleByteCharacter(stored.data() + at, size);
+        text += character.empty() ? "\xEF\xBF\xBD" : character;
+        at += size;
+    }
+    return text;
+}
+
+std::string hexBytes(const std::string &bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0x0F];
+    }
+    return out;
+}
+
+void optionalName(JsonWriter &json, const char *key, bool present, const std::string &name)
+{
+    json.key(key);
+    if (present) {
+        json.string(nameText(name, 0));
+    } else {
+        json.null();
+    }
+}
+
+void writeHeader(JsonWriter &json, const CabinetInfo &info)
+{
+    json.key("header");
+    json.beginObject();
+    json.key("size");
+    json.number(info.size);
+    json.key("set_id");
+    json.number(info.setId);
+    json.key("index");
+    json.number(info.index);
+    json.key("flags");
+    json.number(info.flags);
+    json.key("reserve");
+    json.beginObject();
+    json.key("cabinet");
+    json.number(info.cabinetReserve);
+    json.key("folder");
+    json.number(info.folderReserve);
+    json.key("data_block");
+    json.number(info.blockReserve);
+    json.endObject();
+    optionalName(json, "previous_cabinet", (info.flags & 1) != 0, info.previousName);
+    optionalName(json, "previous_disk", (info.flags & 1) != 0, info.previousDisk);
+    optionalName(json, "next_cabinet", (info.flags & 2) != 0, info.nextName);
+    optionalName(json, "next_disk", (info.flags & 2) != 0, info.nextDisk);
+    json.endObject();
+}
+
+void writeFolder(JsonWriter &json, std::size_t index, const FolderInfo &folder)
+{
+    static const char *const kMethods[] = {"none", "MSZIP", "Quantum", "LZX"};
+    const unsigned method = folder.type & 0x0Fu;
+    json.beginObject();
+    json.key("index");
+    json.number(index);
+    json.key("method");
+    json.string(method < 4 ? kMethods[method] : "unknown");
+    json.key("method_number");
+    json.number(method);
+    json.key("type");
+    json.number(folder.type);
+    json.key("window_bits");
+    if (method == 1) {
+        json.number(15);  // MSZIP's window is fixed
+    } else if (method == 2 || method == 3) {
+        json.number((folder.type >> 8) & 0x1Fu);
+    } else {
+        json.null();
+    }
+    json.key("data_blocks");
+    json.number(folder.blocks);
+    json.key("first_block_offset");
+    json.number(folder.firstBlock);
+    json.endObject();
+}
+
+// The packed MS-DOS date and time as ISO 8601 local time, or empty when the
+// fields are out of range.
+std::string isoTime(std::uint16_t date, std::uint16_t time)
+{
+    const unsigned month = (date >> 5) & 0x0Fu;
+    const unsigned day = date & 0x1Fu;
+    const unsigned hour = (time >> 11) & 0x1Fu;
+    const unsigned minute = (time >> 5) & 0x3Fu;
+    const unsigned second = (time & 0x1Fu) * 2;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) {
+        return std::string();
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", 1980u + ((date >> 9) & 0x7Fu), month, day, hour,
+                  minute, second);
+    return text;
+}
+
+void writeFile(JsonWriter &json, const StoredFile &file)
+{
+    static const struct {
+        std::uint16_t bit;
+        const char *name;
+    } kAttributes[] = {{0x01, "readonly"}, {0x02, "hidden"}, {0x04, "system"},
+                       {0x20, "archive"},  {0x40, "exec"},   {kUtf8Name, "utf8name"}};
+    json.beginObject();
+    json.key("name");
+    json.string(nameText(file.name, file.attributes));
+    json.key("name_bytes");
+    json.string(hexBytes(file.name));
+    json.key("size");
+    json.number(file.size);
+    json.key("folder");
+    json.number(file.folder);
+    json.key("offset");
+    json.number(file.offset);
+    json.key("datetime");
+    const std::string when = isoTime(file.date, file.time);
+    if (when.empty()) {
+        json.null();
+    } else {
+        json.string(when);
+    }
+    json.key("date_raw");
+    json.number(file.date);
+    json.key("time_raw");
+    json.number(file.time);
+    json.key("attributes");
+    json.number(file.attributes);
+    json.key("attribute_names");
+    json.beginArray();
+    for (const auto &attribute : kAttributes) {
+        if ((file.attributes & attribute.bit) != 0) {
+            json.string(attribute.name);
+        }
+    }
+    json.endArray();
+    json.endObject();
+}
+
+}  // namespace
+
+int printJsonListing(const std::string &path, const NameFilter &filter)
+{
+    CabinetInfo info;
+    std::vector<StoredFile> files;
+    std::string why;
+    if (!readCabinetInfo(path, info, why) || !readFileTable(path, info, files, why)) {
+        report(path + ": " + why);
+        return kExitFailed;
+    }
+    JsonWriter json(stdout);
+    json.beginObject();
+    json.key("cabinet");
+    json.string(path);
+    writeHeader(json, info);
+    json.key("folders");
+    json.beginArray();
+    for (std::size_t f = 0; f < info.folders.size(); ++f) {
+        writeFolder(json, f, info.folders[f]);
+    }
+    json.endArray();
+    json.key("files");
+    json.beginArray();
+    for (const StoredFile &file : files) {
+        if (filter.selects(file.name.c_str(), file.attributes)) {
+            writeFile(json, file);
+        }
+    }
+    json.endArray();
+    json.endObject();
+    json.finish();
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace cabtool

@@ -1,0 +1,106 @@
+#!/bin/bash
+# Choosing files: -F on list, test and extract; extract -p to standard output;
+# test --hash against sha256sum; list --json; and --stats showing that a
+# selection decodes each folder once and stops after its last selected byte.
+. "$(dirname "$0")/cabtool_common.inc"
+
+cd "$WORK" || exit 1
+make_corpus src
+seq 1 120000 >src/big.txt
+printf 'the small file at the end\n' >src/tail.txt
+ctl=$'src/ctl\x1b[1m\n.txt'
+printf 'control' >"$ctl"
+FILES=(src/docs/numbers.txt src/noise.bin src/docs/empty.txt src/docs/deep/one.txt src/locked.txt src/big.txt
+  "$ctl" src/tail.txt)
+expect_status 0 "create" "$CABTOOL" create -o all.cab "${FILES[@]}"
+
+# -F: any pattern selects; '*' stays in one folder part unless the pattern has no separator.
+"$CABTOOL" list -F '*.BIN' -F 'src/docs/*.txt' all.cab >list.out
+[ "$(grep -c '  src\\' list.out)" = 3 ] && grep -q 'noise.bin' list.out && grep -q 'empty.txt' list.out ||
+  fail "list -F did not show exactly noise.bin and the two text files directly in docs"
+grep -q '^3 file(s)$' list.out || fail "list -F counts what it did not show"
+expect_status 0 "test -F" "$CABTOOL" test -F 'src\docs\*' all.cab
+[ "$(grep -c '^ok' "$WORK/last.out")" = 2 ] && grep -q '^2 file(s) good' "$WORK/last.out" ||
+  fail "test -F src\\docs\\* did not test exactly the two files directly in docs"
+expect_status 0 "extract -F" "$CABTOOL" extract -d picked -F one.txt -F '?ocked.*' all.cab
+[ "$(find picked -type f | wc -l)" = 2 ] && cmp -s src/locked.txt picked/src/locked.txt ||
+  fail "extract -F wrote other files than one.txt and locked.txt"
+
+# -p: the bytes alone, in list order, and no file made.
+mkdir piped && cd piped || exit 1
+expect_status 0 "extract -p" "$CABTOOL" extract -p ../all.cab
+cd .. || exit 1
+(for f in "${FILES[@]}"; do cat "$f"; done) | cmp -s - last.out || fail "extract -p is not the files one after another"
+[ -z "$(ls piped)" ] || fail "extract -p made files"
+expect_status 2 "-p with -d" "$CABTOOL" extract -p -d x all.cab
+
+# --hash: the digest of each file as sha256sum gives it.
+expect_status 0 "test --hash" "$CABTOOL" test --hash all.cab
+for f in src/noise.bin src/docs/empty.txt src/big.txt; do
+  want="ok  $(sha256sum "$f" | cut -d' ' -f1)  ${f//\//\\}"
+  grep -qxF "$want" "$WORK/last.out" || fail "test --hash: no line \"$want\""
+done
+
+# --json: valid JSON with every stored field; a control character in a name is escaped.
+chmod u+w src/locked.txt
+"$CABTOOL" list --json all.cab >list.json || fail "list --json failed"
+python3 -m json.tool list.json >/dev/null || fail "list --json is not JSON"
+grep -q $'\x1b' list.json && fail "list --json lets an escape character through"
+python3 - list.json <<'PY' || fail "list --json lacks a field or has a wrong one"
+import json, sys
+doc = json.load(open(sys.argv[1]))
+h, folders, files = doc["header"], doc["folders"], doc["files"]
+assert h["index"] == 0 and h["next_cabinet"] is None and h["reserve"] == {"cabinet": 0, "folder": 0, "data_block": 0}
+assert folders[0]["method"] == "MSZIP" and folders[0]["method_number"] == 1 and folders[0]["window_bits"] == 15
+assert folders[0]["first_block_offset"] > 36 and folders[0]["data_blocks"] > 10
+byname = {f["name"]: f for f in files}
+assert "src\\ctl\x1b[1m\n.txt" in byname
+noise, locked = byname["src\\noise.bin"], byname["src\\locked.txt"]
+assert noise["datetime"] == "2001-02-03T04:05:06" and noise["size"] == 250000
+assert (noise["date_raw"], noise["time_raw"]) == ((21 << 9) | (2 << 5) | 3, (4 << 11) | (5 << 5) | 3)
+assert "readonly" in locked["attribute_names"] and locked["attributes"] & 1
+assert files[1]["offset"] == files[0]["size"] and files[1]["folder"] == 0
+PY
+
+# Decoding: one small file from the end of a large folder takes the folder's
+# blocks up to that file once; one from its middle stops after it.
+blocks_for() {  # blocks of 32768 bytes up to the end of the named file
+  python3 -c "
+import json, sys
+f = [f for f in json.load(open('list.json'))['files'] if f['name'] == sys.argv[1]][0]
+print(-(-(f['offset'] + f['size']) // 32768))" "$1"
+}
+for name in 'src\tail.txt' 'src\docs\deep\one.txt'; do
+  "$CABTOOL" extract -p --stats -F "$name" all.cab >/dev/null 2>stats.err
+  want="decoded $(blocks_for "$name") data block(s)"
+  grep -q "$want .* in 1 folder pass(es)" stats.err || fail "$name: wanted \"$want\" in one pass, got: $(cat stats.err)"
+done
+
+# A file list out of folder order across two folders: a subset still decodes
+# each folder once, stops after its last selected byte, and comes out of -p in
+# list order.
+expect_status 0 "create two folders" "$CABTOOL" create --folder-every 4 -o two.cab "${FILES[@]}"
+python3 - two.cab <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+first, = struct.unpack_from("<I", data, 16)
+count, = struct.unpack_from("<H", data, 28)
+entries, at = [], first
+for _ in range(count):
+    end = data.index(0, at + 16) + 1
+    entries.append(bytes(data[at:end]))
+    at = end
+data[first:at] = b"".join(reversed(entries))
+open(sys.argv[1], "wb").write(data)
+PY
+"$CABTOOL" extract -p --stats -F 'src/docs/*' -F big.txt -F locked.txt two.cab >subset.out 2>stats.err ||
+  fail "extract -p of a subset failed: $(cat stats.err)"
+cat src/big.txt src/locked.txt src/docs/empty.txt src/docs/numbers.txt | cmp -s - subset.out ||
+  fail "the subset did not come out in list order"
+# Folder 0 up to numbers.txt's end (empty.txt needs no data), folder 1 up to big.txt's end.
+want=$(( ($(stat -c %s src/docs/numbers.txt) + 32767) / 32768 + ($(stat -c %s src/locked.txt) + \
+  $(stat -c %s src/big.txt) + 32767) / 32768 ))
+grep -q "decoded $want data block(s) .* in 2 folder pass(es)" stats.err ||
+  fail "the subset did not decode each folder once up to its last byte (wanted $want blocks): $(cat stats.err)"
+
+finish

@@ -40,6 +40,16 @@ python3 -c "import sys; sys.exit(0 if 'ソフト\\表示.txt'.encode('cp932') + 
   fail "the Japanese name is not stored in code page 932 with a backslash"
 wine "$TOOL" extract -d jpout jp.cab >/dev/null 2>&1 || fail "extract jp.cab"
 cmp -s jp/ソフト/表示.txt jpout/ソフト/表示.txt || fail "the Japanese name did not come back as it went in"
+# A pattern in the ANSI code page: its 0x5C trail bytes do not split folder parts either.
+wine "$TOOL" test -F 'ソフト/表*' jp.cab 2>&1 | grep -q '^1 file(s) good' || fail "-F with a Japanese pattern"
+
+# SHA-256 from CNG, and -p sends bytes to standard output unchanged (no CR added).
+wine "$TOOL" test --hash set/W.cab >hash.out 2>&1 || fail "test --hash: $(cat hash.out)"
+for f in src/noise.bin src/docs/numbers.txt; do
+  grep -qF "ok  $(sha256sum "$f" | cut -d' ' -f1)  ${f//\//\\}" hash.out || fail "test --hash: wrong or no digest for $f"
+done
+wine "$TOOL" extract -p -F numbers.txt set/W.cab 2>/dev/null | cmp -s - src/docs/numbers.txt ||
+  fail "extract -p changed the bytes"
 
 # Hostile names, patched in at equal length (file entries carry no checksum).
 mkdir -p in/zz/zz in/CC in/zq in/qq/zz/zz

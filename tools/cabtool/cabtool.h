@@ -36,6 +36,8 @@ void setHeldEntry(int listIndex);
 // The file-list entry whose output is being held, or -1 while nothing is held.
 int heldEntry();
 int usageError(const std::string &what);
+// Takes every `flag` out of args; true when there was one.
+bool takeFlag(Args &args, const std::string &flag);
 
 // With --verbose, reports name the engine's error codes too.
 void setVerbose(bool verbose);

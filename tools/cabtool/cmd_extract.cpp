@@ -113,11 +113,10 @@ int runExtract(const Args &given)
 {
     Args args = given;
     NameFilter filter;
-    std::string why;
-    if (!filter.take(args, why)) {
-        return usageError(why);
+    if (!filter.take(args)) {
+        return kExitUsage;
     }
-    const bool stats = takeStatsOption(args);
+    const bool stats = takeFlag(args, "--stats");
     std::string folder = ".";
     bool folderGiven = false;
     bool toStandardOutput = false;

@@ -6,7 +6,6 @@
 #include "name_filter.h"
 #include "set_walk.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace cabtool {
@@ -70,15 +69,10 @@ int runList(const Args &given)
 {
     Args args = given;
     NameFilter filter;
-    std::string why;
-    if (!filter.take(args, why)) {
-        return usageError(why);
+    if (!filter.take(args)) {
+        return kExitUsage;
     }
-    const auto jsonOption = std::find(args.begin(), args.end(), "--json");
-    const bool json = jsonOption != args.end();
-    if (json) {
-        args.erase(jsonOption);
-    }
+    const bool json = takeFlag(args, "--json");
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("list takes one cabinet");
     }
@@ -86,6 +80,7 @@ int runList(const Args &given)
         return printJsonListing(args[0], filter);
     }
     CabinetInfo info;
+    std::string why;
     if (!readCabinetInfo(args[0], info, why)) {
         report(args[0] + ": " + why);
         return kExitFailed;

@@ -7,7 +7,6 @@
 #include "set_walk.h"
 #include "sha256.h"
 
-#include <algorithm>
 
 #include <cstdio>
 
@@ -59,16 +58,11 @@ int runTest(const Args &given)
 {
     Args args = given;
     NameFilter filter;
-    std::string why;
-    if (!filter.take(args, why)) {
-        return usageError(why);
+    if (!filter.take(args)) {
+        return kExitUsage;
     }
-    const bool stats = takeStatsOption(args);
-    const auto hashOption = std::find(args.begin(), args.end(), "--hash");
-    const bool hashing = hashOption != args.end();
-    if (hashing) {
-        args.erase(hashOption);
-    }
+    const bool stats = takeFlag(args, "--stats");
+    const bool hashing = takeFlag(args, "--hash");
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("test takes one cabinet");
     }

@@ -1,6 +1,7 @@
 #include "cabtool.h"
 #include "engine_io.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -99,6 +100,13 @@ int usageError(const std::string &what)
 {
     report(what + " (see cabtool --help)");
     return kExitUsage;
+}
+
+bool takeFlag(Args &args, const std::string &flag)
+{
+    const std::size_t before = args.size();
+    args.erase(std::remove(args.begin(), args.end(), flag), args.end());
+    return args.size() != before;
 }
 
 void setVerbose(bool verbose)

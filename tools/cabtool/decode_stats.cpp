@@ -2,7 +2,6 @@
 
 #include "engine_io.h"
 
-#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -34,16 +33,6 @@ std::int32_t countDecoding(CabHookRecord *record)
 const DecodeStats &decodeStats()
 {
     return g_stats;
-}
-
-bool takeStatsOption(Args &args)
-{
-    const auto at = std::find(args.begin(), args.end(), "--stats");
-    if (at == args.end()) {
-        return false;
-    }
-    args.erase(std::remove(args.begin(), args.end(), "--stats"), args.end());
-    return true;
 }
 
 void reportDecodeStats()

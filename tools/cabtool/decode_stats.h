@@ -22,8 +22,6 @@ struct DecodeStats {
 std::int32_t countDecoding(CabHookRecord *record);
 const DecodeStats &decodeStats();
 
-// Takes "--stats" out of args; true when it was there.
-bool takeStatsOption(Args &args);
 // "cabtool: decoded ..." on stderr, with the bytes the engine read from cabinets.
 void reportDecodeStats();
 

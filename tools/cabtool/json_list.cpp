@@ -96,22 +96,15 @@ void writeHeader(JsonWriter &json, const CabinetInfo &info)
 {
     json.key("header");
     json.beginObject();
-    json.key("size");
-    json.number(info.size);
-    json.key("set_id");
-    json.number(info.setId);
-    json.key("index");
-    json.number(info.index);
-    json.key("flags");
-    json.number(info.flags);
+    json.member("size", info.size);
+    json.member("set_id", info.setId);
+    json.member("index", info.index);
+    json.member("flags", info.flags);
     json.key("reserve");
     json.beginObject();
-    json.key("cabinet");
-    json.number(info.cabinetReserve);
-    json.key("folder");
-    json.number(info.folderReserve);
-    json.key("data_block");
-    json.number(info.blockReserve);
+    json.member("cabinet", info.cabinetReserve);
+    json.member("folder", info.folderReserve);
+    json.member("data_block", info.blockReserve);
     json.endObject();
     optionalName(json, "previous_cabinet", (info.flags & 1) != 0, info.previousName);
     optionalName(json, "previous_disk", (info.flags & 1) != 0, info.previousDisk);
@@ -125,14 +118,10 @@ void writeFolder(JsonWriter &json, std::size_t index, const FolderInfo &folder)
     static const char *const kMethods[] = {"none", "MSZIP", "Quantum", "LZX"};
     const unsigned method = folder.type & 0x0Fu;
     json.beginObject();
-    json.key("index");
-    json.number(index);
-    json.key("method");
-    json.string(method < 4 ? kMethods[method] : "unknown");
-    json.key("method_number");
-    json.number(method);
-    json.key("type");
-    json.number(folder.type);
+    json.member("index", index);
+    json.member("method", method < 4 ? kMethods[method] : "unknown");
+    json.member("method_number", method);
+    json.member("type", folder.type);
     json.key("window_bits");
     if (method == 1) {
         json.number(15);  // MSZIP's window is fixed
@@ -141,10 +130,8 @@ void writeFolder(JsonWriter &json, std::size_t index, const FolderInfo &folder)
     } else {
         json.null();
     }
-    json.key("data_blocks");
-    json.number(folder.blocks);
-    json.key("first_block_offset");
-    json.number(folder.firstBlock);
+    json.member("data_blocks", folder.blocks);
+    json.member("first_block_offset", folder.firstBlock);
     json.endObject();
 }
 
@@ -174,16 +161,11 @@ void writeFile(JsonWriter &json, const StoredFile &file)
     } kAttributes[] = {{0x01, "readonly"}, {0x02, "hidden"}, {0x04, "system"},
                        {0x20, "archive"},  {0x40, "exec"},   {kUtf8Name, "utf8name"}};
     json.beginObject();
-    json.key("name");
-    json.string(nameText(file.name, file.attributes));
-    json.key("name_bytes");
-    json.string(hexBytes(file.name));
-    json.key("size");
-    json.number(file.size);
-    json.key("folder");
-    json.number(file.folder);
-    json.key("offset");
-    json.number(file.offset);
+    json.member("name", nameText(file.name, file.attributes));
+    json.member("name_bytes", hexBytes(file.name));
+    json.member("size", file.size);
+    json.member("folder", file.folder);
+    json.member("offset", file.offset);
     json.key("datetime");
     const std::string when = isoTime(file.date, file.time);
     if (when.empty()) {
@@ -191,12 +173,9 @@ void writeFile(JsonWriter &json, const StoredFile &file)
     } else {
         json.string(when);
     }
-    json.key("date_raw");
-    json.number(file.date);
-    json.key("time_raw");
-    json.number(file.time);
-    json.key("attributes");
-    json.number(file.attributes);
+    json.member("date_raw", file.date);
+    json.member("time_raw", file.time);
+    json.member("attributes", file.attributes);
     json.key("attribute_names");
     json.beginArray();
     for (const auto &attribute : kAttributes) {
@@ -221,8 +200,7 @@ int printJsonListing(const std::string &path, const NameFilter &filter)
     }
     JsonWriter json(stdout);
     json.beginObject();
-    json.key("cabinet");
-    json.string(path);
+    json.member("cabinet", path);
     writeHeader(json, info);
     json.key("folders");
     json.beginArray();

@@ -32,6 +32,18 @@ public:
     void boolean(bool value);
     void null();
 
+    // A member: its key and a value.
+    void member(const char *name, std::uint64_t value)
+    {
+        key(name);
+        number(value);
+    }
+    void member(const char *name, const std::string &text)
+    {
+        key(name);
+        string(text);
+    }
+
     // After the outermost value: its closing line end.
     void finish();
 

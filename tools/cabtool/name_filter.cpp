@@ -117,7 +117,7 @@ bool matchName(const std::string &pattern, NameEncoding patternEncoding, const s
     return matches[n.size()] != 0;
 }
 
-bool NameFilter::take(Args &args, std::string &why)
+bool NameFilter::take(Args &args)
 {
     for (std::size_t i = 0; i < args.size();) {
         if (args[i] != "-F") {
@@ -125,7 +125,7 @@ bool NameFilter::take(Args &args, std::string &why)
             continue;
         }
         if (i + 1 == args.size()) {
-            why = "-F needs a pattern";
+            usageError("-F needs a pattern");
             return false;
         }
         patterns_.push_back(args[i + 1]);

@@ -32,9 +32,9 @@ bool matchName(const std::string &pattern, NameEncoding patternEncoding, const s
 
 class NameFilter {
 public:
-    // Takes every "-F PATTERN" out of args; false with why filled on a -F
-    // without a pattern.
-    bool take(Args &args, std::string &why);
+    // Takes every "-F PATTERN" out of args; false (a usage error reported)
+    // on a -F without a pattern.
+    bool take(Args &args);
     bool empty() const { return patterns_.empty(); }
     // True when there is no pattern or any pattern matches the stored name.
     bool selects(const char *storedName, std::uint16_t attributes) const;

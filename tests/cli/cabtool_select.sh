@@ -22,6 +22,11 @@ grep -q '^3 file(s)$' list.out || fail "list -F counts what it did not show"
 expect_status 0 "test -F" "$CABTOOL" test -F 'src\docs\*' all.cab
 [ "$(grep -c '^ok' "$WORK/last.out")" = 2 ] && grep -q '^2 file(s) good' "$WORK/last.out" ||
   fail "test -F src\\docs\\* did not test exactly the two files directly in docs"
+# A code page 932 name (表示.txt, whose 表 ends in 0x5C) meets UTF-8 patterns as UTF-8 text.
+jp=$(printf '\x95\x5c\x8e\xa6.txt')
+echo hi >"$jp" && "$CABTOOL" create -o jp.cab "$jp" >/dev/null 2>&1 || fail "create jp.cab"
+"$CABTOOL" list -F '表*.TXT' jp.cab | grep -q '^1 file(s)' || fail "a UTF-8 pattern did not find a code page 932 name"
+"$CABTOOL" list --json jp.cab | grep -qF '"name": "表示.txt"' || fail "list --json did not give the name as UTF-8"
 expect_status 0 "extract -F" "$CABTOOL" extract -d picked -F one.txt -F '?ocked.*' all.cab
 [ "$(find picked -type f | wc -l)" = 2 ] && cmp -s src/locked.txt picked/src/locked.txt ||
   fail "extract -F wrote other files than one.txt and locked.txt"

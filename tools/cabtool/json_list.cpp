@@ -3,73 +3,16 @@
 #include "folder_table.h"
 #include "json_writer.h"
 
+#include "stored_name.h"
+
 #include <cstdio>
 #include <vector>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
 
 namespace cabtool {
 
 namespace {
 
 constexpr std::uint16_t kUtf8Name = 0x80;
-
-// One code page 932 character as UTF-8, or empty when it has no meaning.
-std::string doubleByteCharacter(const char *bytes, std::size_t size)
-{
-#ifdef _WIN32
-    wchar_t wide[2];
-    const int units = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(size), wide, 2);
-    char utf8[8];
-    const int length = units > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, units, utf8, sizeof utf8, nullptr, nullptr)
-                                 : 0;
-    return std::string(utf8, length > 0 ? static_cast<std::size_t>(length) : 0);
-#else
-    static const iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return std::string();
-    }
-    char utf8[8];
-    char *in = const_cast<char *>(bytes);
-    char *out = utf8;
-    std::size_t inLeft = size;
-    std::size_t outLeft = sizeof utf8;
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) {
-        return std::string();
-    }
-    return std::string(utf8, sizeof utf8 - outLeft);
-#endif
-}
-
-// A stored name as UTF-8 text: names flagged UTF-8 as they are (the JSON
-// writer marks broken sequences), the others read as code page 932, each
-// character that has no meaning there becoming U+FFFD.
-std::string nameText(const std::string &stored, std::uint16_t attributes)
-{
-    if ((attributes & kUtf8Name) != 0) {
-        return stored;
-    }
-    std::string text;
-    for (std::size_t at = 0; at < stored.size();) {
-        const unsigned char lead = static_cast<unsigned char>(stored[at]);
-        if (lead < 0x80) {
-            text += static_cast<char>(lead);
-            ++at;
-            continue;
-        }
-        const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-        const std::size_t size = isLead && at + 1 < stored.size() ? 2 : 1;
-        const std::string character = doubleByteCharacter(stored.data() + at, size);
-        text += character.empty() ? "\xEF\xBF\xBD" : character;
-        at += size;
-    }
-    return text;
-}
 
 std::string hexBytes(const std::string &bytes)
 {
@@ -86,7 +29,7 @@ void optionalName(JsonWriter &json, const char *key, bool present, const std::st
 {
     json.key(key);
     if (present) {
-        json.string(nameText(name, 0));
+        json.string(storedNameAsUtf8(name, 0));
     } else {
         json.null();
     }
@@ -161,7 +104,7 @@ void writeFile(JsonWriter &json, const StoredFile &file)
     } kAttributes[] = {{0x01, "readonly"}, {0x02, "hidden"}, {0x04, "system"},
                        {0x20, "archive"},  {0x40, "exec"},   {kUtf8Name, "utf8name"}};
     json.beginObject();
-    json.member("name", nameText(file.name, file.attributes));
+    json.member("name", storedNameAsUtf8(file.name, file.attributes));
     json.member("name_bytes", hexBytes(file.name));
     json.member("size", file.size);
     json.member("folder", file.folder);

@@ -1,5 +1,7 @@
 #include "name_filter.h"
 
+#include "stored_name.h"
+
 #include <cstddef>
 
 namespace cabtool {
@@ -28,9 +30,7 @@ std::size_t utf8Length(const std::string &text, std::size_t at)
 
 std::size_t doubleByteLength(const std::string &text, std::size_t at)
 {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-    if (!isLead || at + 1 >= text.size()) {
+    if (!isDoubleByteLead(static_cast<unsigned char>(text[at])) || at + 1 >= text.size()) {
         return 1;
     }
     const unsigned char trail = static_cast<unsigned char>(text[at + 1]);
@@ -140,13 +140,18 @@ bool NameFilter::selects(const char *storedName, std::uint16_t attributes) const
         return true;
     }
 #ifdef _WIN32
-    constexpr NameEncoding kCommandLine = NameEncoding::DoubleByte;
+    // Patterns and names both in the ANSI code page, as the narrow calls take them.
+    const std::string name = storedName;
+    const NameEncoding patternEncoding = NameEncoding::DoubleByte;
+    const NameEncoding nameEncoding = (attributes & 0x80) != 0 ? NameEncoding::Utf8 : NameEncoding::DoubleByte;
 #else
-    constexpr NameEncoding kCommandLine = NameEncoding::Utf8;
+    // Patterns are UTF-8 here, so they meet the names as UTF-8 too.
+    const std::string name = storedNameAsUtf8(storedName, attributes);
+    const NameEncoding patternEncoding = NameEncoding::Utf8;
+    const NameEncoding nameEncoding = NameEncoding::Utf8;
 #endif
-    const NameEncoding stored = (attributes & 0x80) != 0 ? NameEncoding::Utf8 : NameEncoding::DoubleByte;
     for (const std::string &pattern : patterns_) {
-        if (matchName(pattern, kCommandLine, storedName, stored)) {
+        if (matchName(pattern, patternEncoding, name, nameEncoding)) {
             return true;
         }
     }

@@ -9,10 +9,11 @@
 // alone, so "*.txt" picks text files in every folder; one with a separator is
 // matched against the whole name ("docs\*.txt" picks those directly in docs).
 //
-// A character of a name flagged as UTF-8 is one UTF-8 sequence; other names
-// are taken as code page 932, where a double-byte character may end in 0x5C
-// and that byte is then no separator. Patterns come in the encoding of the
-// command line: UTF-8, or the ANSI code page on Windows.
+// Patterns come in the encoding of the command line. On Windows that is the
+// ANSI code page, and names are matched as stored: a character of a name
+// flagged as UTF-8 is one UTF-8 sequence, of other names one code page 932
+// character, whose second byte may be 0x5C and is then no separator. Elsewhere
+// patterns are UTF-8 and meet the names as UTF-8 text (see stored_name.h).
 #pragma once
 
 #include "cabtool.h"

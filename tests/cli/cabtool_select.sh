@@ -105,4 +105,42 @@ want=$(( ($(stat -c %s src/docs/numbers.txt) + 32767) / 32768 + ($(stat -c %s sr
 grep -q "decoded $want data block(s) .* in 2 folder pass(es)" stats.err ||
   fail "the subset did not decode each folder once up to its last byte (wanted $want blocks): $(cat stats.err)"
 
+# Across a set with reserve areas: the digest and the piped bytes of a file
+# that runs on into the next cabinet, and the set links in the JSON header.
+expect_status 0 "create a set" "$CABTOOL" create --max-cabinet 90000 --reserve 6,4,2 -o set/S.cab src/noise.bin \
+  src/docs/numbers.txt src/tail.txt
+expect_status 0 "test --hash a set" "$CABTOOL" test --hash set/S.cab
+grep -qxF "ok  $(sha256sum src/noise.bin | cut -d' ' -f1)  src\\noise.bin" "$WORK/last.out" ||
+  fail "test --hash is wrong for a file that spans cabinets"
+"$CABTOOL" extract -p set/S.cab | cmp -s - <(cat src/noise.bin src/docs/numbers.txt src/tail.txt) ||
+  fail "extract -p of a set is not byte-exact"
+"$CABTOOL" list --json set/S2.cab | python3 -c '
+import json, sys
+doc = json.load(sys.stdin)
+h, f = doc["header"], doc["files"][0]
+assert h["index"] == 1 and h["previous_cabinet"] == "S.cab" and h["next_cabinet"] == "S3.cab", h
+assert h["reserve"] == {"cabinet": 6, "folder": 4, "data_block": 2} and h["flags"] == 7, h
+assert f["name"] == "src\\noise.bin" and f["folder"] in (0xFFFD, 0xFFFF), f
+data = open("set/S2.cab", "rb").read()
+for folder in doc["folders"]:  # a data block header: checksum, sizes, then the reserve
+    at = folder["first_block_offset"]
+    assert 36 < at and at + 8 + 2 + int.from_bytes(data[at + 4:at + 6], "little") <= len(data), folder
+' || fail "list --json of a later cabinet of a set"
+
+# A damaged data block: the file is not reported good, nor hashed, nor passed
+# as complete; a file of another folder still is.
+expect_status 0 "create stored" "$CABTOOL" create -m none --folder-every 2 -o bad.cab src/tail.txt src/big.txt src/locked.txt
+python3 - bad.cab <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[len(data) // 2] ^= 0xFF
+open(sys.argv[1], "wb").write(data)
+PY
+expect_status 1 "test --hash a damaged cabinet" "$CABTOOL" test --hash bad.cab
+grep -q 'big.txt' "$WORK/last.out" && fail "test --hash reports the damaged file good"
+grep -q "ok  $(sha256sum src/locked.txt | cut -d' ' -f1)  src.locked.txt" "$WORK/last.out" ||
+  fail "test --hash lost the file after the damaged one"
+expect_status 1 "extract -p a damaged cabinet" "$CABTOOL" extract -p -F big.txt bad.cab
+grep -q 'big.txt: the cabinet is damaged' "$WORK/last.err" || fail "extract -p did not name the damaged file"
+
 finish

@@ -46,6 +46,16 @@ for f in src/noise.bin src/docs/empty.txt src/big.txt; do
   grep -qxF "$want" "$WORK/last.out" || fail "test --hash: no line \"$want\""
 done
 
+# The window of each method, a filter that selects nothing, and what is not a
+# cabinet (an error, and no half listing on standard output). The JSON is checked below.
+for m in lzx:17 quantum:12 none; do
+  "$CABTOOL" create -m "$m" -o "m-${m%%:*}.cab" src/tail.txt >/dev/null 2>&1 || fail "create -m $m"
+  "$CABTOOL" list --json -F 'nothing*' "m-${m%%:*}.cab" >"m-${m%%:*}.json" || fail "list --json -m $m"
+done
+expect_status 1 "list --json of a non-cabinet" "$CABTOOL" list --json src/tail.txt
+[ -s "$WORK/last.out" ] && fail "list --json printed something for a non-cabinet"
+expect_status 2 "-F without a pattern" "$CABTOOL" test all.cab -F
+
 # --json: valid JSON with every stored field; a control character in a name is escaped.
 chmod u+w src/locked.txt
 "$CABTOOL" list --json all.cab >list.json || fail "list --json failed"
@@ -65,6 +75,9 @@ assert noise["datetime"] == "2001-02-03T04:05:06" and noise["size"] == 250000
 assert (noise["date_raw"], noise["time_raw"]) == ((21 << 9) | (2 << 5) | 3, (4 << 11) | (5 << 5) | 3)
 assert "readonly" in locked["attribute_names"] and locked["attributes"] & 1
 assert files[1]["offset"] == files[0]["size"] and files[1]["folder"] == 0
+for name, method, bits in (("lzx", "LZX", 17), ("quantum", "Quantum", 12), ("none", "none", None)):
+    doc = json.load(open("m-%s.json" % name))
+    assert (doc["folders"][0]["method"], doc["folders"][0]["window_bits"], doc["files"]) == (method, bits, []), doc
 print(*(-(-(byname[n]["offset"] + byname[n]["size"]) // 32768) for n in ("src\\tail.txt", "src\\docs\\deep\\one.txt")))
 PY
 

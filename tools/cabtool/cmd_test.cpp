@@ -7,7 +7,6 @@
 #include "set_walk.h"
 #include "sha256.h"
 
-
 #include <cstdio>
 
 namespace cabtool {

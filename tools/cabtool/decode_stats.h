@@ -4,8 +4,6 @@
 // the next cabinet of a set counts one more pass in each cabinet it reaches.
 #pragma once
 
-#include "cabtool.h"
-
 #include <cabinet/engine.h>
 
 #include <cstdint>

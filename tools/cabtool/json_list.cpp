@@ -143,7 +143,11 @@ int printJsonListing(const std::string &path, const NameFilter &filter)
     }
     JsonWriter json(stdout);
     json.beginObject();
+#ifdef _WIN32
+    json.member("cabinet", storedNameAsUtf8(path, 0));  // the ANSI code page of the command line
+#else
     json.member("cabinet", path);
+#endif
     writeHeader(json, info);
     json.key("folders");
     json.beginArray();

@@ -54,6 +54,7 @@ Sha256::~Sha256()
 
 bool Sha256::begin()
 {
+    started_ = false;
     if (state_ != nullptr) {
         BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(state_));
         state_ = nullptr;
@@ -64,12 +65,13 @@ bool Sha256::begin()
         return false;
     }
     state_ = hash;
+    started_ = true;
     return true;
 }
 
 bool Sha256::update(const void *bytes, std::uint32_t count)
 {
-    return state_ != nullptr &&
+    return started_ &&
            BCRYPT_SUCCESS(BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(state_),
                                          static_cast<PUCHAR>(const_cast<void *>(bytes)), count, 0));
 }
@@ -77,13 +79,10 @@ bool Sha256::update(const void *bytes, std::uint32_t count)
 std::string Sha256::finish()
 {
     unsigned char digest[kDigestBytes];
-    if (state_ == nullptr ||
-        !BCRYPT_SUCCESS(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(state_), digest, kDigestBytes, 0))) {
-        return std::string();
-    }
-    BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(state_));
-    state_ = nullptr;
-    return hex(digest);
+    const bool finished =
+        started_ && BCRYPT_SUCCESS(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(state_), digest, kDigestBytes, 0));
+    started_ = false;
+    return finished ? hex(digest) : std::string();
 }
 
 #else
@@ -97,23 +96,23 @@ Sha256::~Sha256()
 
 bool Sha256::begin()
 {
-    return state_ != nullptr && EVP_DigestInit_ex(static_cast<EVP_MD_CTX *>(state_), EVP_sha256(), nullptr) == 1;
+    started_ = state_ != nullptr && EVP_DigestInit_ex(static_cast<EVP_MD_CTX *>(state_), EVP_sha256(), nullptr) == 1;
+    return started_;
 }
 
 bool Sha256::update(const void *bytes, std::uint32_t count)
 {
-    return state_ != nullptr && EVP_DigestUpdate(static_cast<EVP_MD_CTX *>(state_), bytes, count) == 1;
+    return started_ && EVP_DigestUpdate(static_cast<EVP_MD_CTX *>(state_), bytes, count) == 1;
 }
 
 std::string Sha256::finish()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (state_ == nullptr || EVP_DigestFinal_ex(static_cast<EVP_MD_CTX *>(state_), digest, &size) != 1 ||
-        size != kDigestBytes) {
-        return std::string();
-    }
-    return hex(digest);
+    const bool finished =
+        started_ && EVP_DigestFinal_ex(static_cast<EVP_MD_CTX *>(state_), digest, &size) == 1 && size == kDigestBytes;
+    started_ = false;
+    return finished ? hex(digest) : std::string();
 }
 
 #endif

@@ -14,7 +14,8 @@ public:
     Sha256(const Sha256 &) = delete;
     Sha256 &operator=(const Sha256 &) = delete;
 
-    // False when the library refused to start a digest.
+    // False when the library refused to start a digest; update and finish
+    // then fail too.
     bool begin();
     bool update(const void *bytes, std::uint32_t count);
     // The digest of everything since begin, as 64 lowercase hex digits;
@@ -23,6 +24,7 @@ public:
 
 private:
     void *state_ = nullptr;  // the library's digest object
+    bool started_ = false;   // begin succeeded and finish has not come yet
 };
 
 }  // namespace cabtool

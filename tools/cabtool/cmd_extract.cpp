@@ -1,5 +1,6 @@
 // cabtool extract [-d DIR] FILE.cab
 #include "cabtool.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "set_walk.h"
@@ -117,8 +118,10 @@ int runExtract(const Args &args)
         return kExitFailed;
     }
     ExtractHandler handler(folder);
-    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
-    return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
+    const bool ok = forEachCabinet(cabinet, [&](const CabinetPlace &) {
+        return walkCabinets(cabinet, handler, true).failures == 0;
+    });
+    return ok && handler.refused == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -1,5 +1,6 @@
 // cabtool list FILE.cab: the folders and every file entry of one cabinet.
 #include "cabtool.h"
+#include "embedded.h"
 #include "folder_table.h"
 #include "set_walk.h"
 
@@ -67,28 +68,34 @@ int runList(const Args &args)
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("list takes one cabinet");
     }
-    CabinetInfo info;
-    std::string why;
-    if (!readCabinetInfo(args[0], info, why)) {
-        report(args[0] + ": " + why);
-        return kExitFailed;
-    }
-    std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
-                static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
-    if (!info.previousName.empty()) {
-        std::printf("previous cabinet: %s\n", info.previousName.c_str());
-    }
-    if (!info.nextName.empty()) {
-        std::printf("next cabinet: %s\n", info.nextName.c_str());
-    }
-    for (std::size_t f = 0; f < info.folders.size(); ++f) {
-        std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
-                    describeCompression(info.folders[f].type).c_str(), static_cast<unsigned>(info.folders[f].blocks));
-    }
-    ListHandler handler;
-    const WalkOutcome outcome = walkCabinets(args[0], handler, false);
-    std::printf("%d file(s)\n", handler.entries);
-    return outcome.failures == 0 ? kExitOk : kExitFailed;
+    const bool ok = forEachCabinet(args[0], [&args](const CabinetPlace &place) {
+        CabinetInfo info;
+        std::string why;
+        if (!readCabinetInfo(args[0], info, why, place.offset)) {
+            report(args[0] + ": " + why);
+            return false;
+        }
+        if (!place.embedded) {
+            std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
+                        static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+        }
+        if (!info.previousName.empty()) {
+            std::printf("previous cabinet: %s\n", info.previousName.c_str());
+        }
+        if (!info.nextName.empty()) {
+            std::printf("next cabinet: %s\n", info.nextName.c_str());
+        }
+        for (std::size_t f = 0; f < info.folders.size(); ++f) {
+            std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
+                        describeCompression(info.folders[f].type).c_str(),
+                        static_cast<unsigned>(info.folders[f].blocks));
+        }
+        ListHandler handler;
+        const WalkOutcome outcome = walkCabinets(args[0], handler, false);
+        std::printf("%d file(s)\n", handler.entries);
+        return outcome.failures == 0;
+    });
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

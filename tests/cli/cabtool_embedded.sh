@@ -67,4 +67,24 @@ expect_status 0 "test two cabinets one after another" "$CABTOOL" test both.cab
 grep -q '^cabinet both.cab at offset 0: ' "$WORK/last.out" && grep -qx '7 file(s) good, 0 failure(s)' "$WORK/last.out" ||
   fail "two cabinets one after another are not both tested"
 
+# A set whose first two cabinets lie in an installer and the rest beside it:
+# the walk from the first goes through the set, and the second, met again in
+# the installer, is not handled twice (list shows each); without its copy beside the installer
+# the walk stops there and the installer's copy is handled itself.
+mkdir -p setsrc setdir
+for i in 1 2 3 4 5; do head -c 40000 /dev/urandom >"setsrc/r$i.bin"; done
+(cd setsrc && "$CABTOOL" create -m none --max-cabinet 60000 -o ../setdir/DISK.cab r1.bin r2.bin r3.bin r4.bin r5.bin) \
+  >/dev/null || fail "create the set"
+cat junk1 setdir/DISK.cab junk2 setdir/DISK2.cab >setdir/inst.exe
+expect_status 0 "extract a set that starts in an installer" "$CABTOOL" extract -d setout setdir/inst.exe
+for i in 1 2 3 4 5; do cmp -s "setsrc/r$i.bin" "setout/r$i.bin" || fail "r$i.bin of the set differs"; done
+grep -q '^cabinet setdir/inst.exe at offset [0-9]*: .*, a later cabinet of the set walked from offset 3000$' \
+  "$WORK/last.out" || fail "the set's second cabinet is not noted as walked already"
+[ "$(grep -c 'r3.bin$' "$WORK/last.out")" -eq 1 ] || fail "a file of the second cabinet is handled twice"
+expect_status 0 "list the installer of a set" "$CABTOOL" list setdir/inst.exe
+[ "$(grep -c ' file(s)$' "$WORK/last.out")" -eq 2 ] || fail "list, which does not follow sets, skips a later cabinet"
+mv setdir/DISK2.cab DISK2.away
+expect_status 1 "extract with the second cabinet only in the installer" "$CABTOOL" extract -d setout2 setdir/inst.exe
+cmp -s setsrc/r5.bin setout2/r5.bin || fail "the installer's copy of the second cabinet is not handled itself"
+
 finish

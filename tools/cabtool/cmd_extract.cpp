@@ -118,7 +118,7 @@ int runExtract(const Args &args)
         return kExitFailed;
     }
     ExtractHandler handler(folder);
-    const bool ok = forEachCabinet(cabinet, [&](const CabinetPlace &) {
+    const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
         return walkCabinets(cabinet, handler, true).failures == 0;
     });
     return ok && handler.refused == 0 ? kExitOk : kExitFailed;

@@ -68,7 +68,7 @@ int runList(const Args &args)
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("list takes one cabinet");
     }
-    const bool ok = forEachCabinet(args[0], [&args](const CabinetPlace &place) {
+    const bool ok = forEachCabinet(args[0], false, [&args](const CabinetPlace &place) {
         CabinetInfo info;
         std::string why;
         if (!readCabinetInfo(args[0], info, why, place.offset)) {

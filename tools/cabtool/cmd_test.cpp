@@ -29,7 +29,7 @@ int runTest(const Args &args)
     }
     TestHandler handler;
     WalkOutcome outcome;
-    const bool ok = forEachCabinet(args[0], [&](const CabinetPlace &) {
+    const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
         const WalkOutcome one = walkCabinets(args[0], handler, true);
         outcome.files += one.files;
         outcome.failures += one.failures;

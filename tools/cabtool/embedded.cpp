@@ -294,7 +294,7 @@ bool takeOffsetOption(Args &args)
     return true;
 }
 
-bool forEachCabinet(const std::string &path, const std::function<bool(const CabinetPlace &)> &handle)
+bool forEachCabinet(const std::string &path, bool followsSets, const std::function<bool(const CabinetPlace &)> &handle)
 {
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
     std::uint64_t length = 0;
@@ -330,7 +330,7 @@ bool forEachCabinet(const std::string &path, const std::function<bool(const Cabi
     std::map<std::uint16_t, std::uint64_t> walkedSets;  // set id, offset of its first cabinet
     for (const CabinetHead &head : found) {
         const auto walked = walkedSets.find(head.setId);
-        if (head.hasPrevious && walked != walkedSets.end()) {
+        if (followsSets && head.hasPrevious && walked != walkedSets.end()) {
             introduce(path, head, ", a later cabinet of the set walked from offset " + std::to_string(walked->second));
             continue;
         }

@@ -57,8 +57,10 @@ struct CabinetPlace {
 
 // Runs `handle` on every cabinet of the file at path to be handled, or on the
 // one at --offset; a file that is one cabinet, or holds none, is handed over
-// whole as before. The answer is false when any call answered false, or when
-// no plausible cabinet lies at --offset.
-bool forEachCabinet(const std::string &path, const std::function<bool(const CabinetPlace &)> &handle);
+// whole as before. When `handle` follows sets, a later cabinet of a set whose
+// first cabinet it has walked through is not handled again. The answer is
+// false when any call answered false, or when no plausible cabinet lies at
+// --offset.
+bool forEachCabinet(const std::string &path, bool followsSets, const std::function<bool(const CabinetPlace &)> &handle);
 
 }  // namespace cabtool

@@ -29,13 +29,17 @@ int runTest(const Args &args)
     }
     TestHandler handler;
     WalkOutcome outcome;
+    bool walked = false;
     const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
+        walked = true;
         const WalkOutcome one = walkCabinets(args[0], handler, true);
         outcome.files += one.files;
         outcome.failures += one.failures;
         return one.failures == 0;
     });
-    std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    if (walked) {
+        std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    }
     return ok && outcome.failures == 0 ? kExitOk : kExitFailed;
 }
 

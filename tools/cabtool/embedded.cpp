@@ -81,6 +81,18 @@ std::string checkAt(std::FILE *in, std::uint64_t offset, std::uint64_t length, C
     return why;
 }
 
+// Checks the header at `offset` from the scan's buffer when its header area
+// lies there, through the probe stream otherwise.
+bool plausibleAt(const std::uint8_t *bytes, std::size_t inBuffer, std::FILE *probe, std::uint64_t offset,
+                 std::uint64_t length, CabinetHead &head)
+{
+    if (inBuffer < kFixedHeader || inBuffer < headAreaSize(bytes)) {
+        return checkAt(probe, offset, length, head).empty();
+    }
+    head.offset = offset;
+    return checkCabinetHead(bytes, headAreaSize(bytes), length - offset, head).empty();
+}
+
 // The scan proper: chunk by chunk, each occurrence of the signature checked
 // through a second stream, each cabinet found skipped over whole.
 bool scan(std::FILE *in, std::FILE *probe, std::uint64_t length, std::vector<CabinetHead> &found)
@@ -96,14 +108,15 @@ bool scan(std::FILE *in, std::FILE *probe, std::uint64_t length, std::vector<Cab
         const std::size_t filled = carried + got;
         std::size_t at = 0;
         bool jumped = false;
+        CabinetHead head;
         while (filled >= 4 && at + 4 <= filled) {
             const void *hit = std::memchr(chunk.data() + at, 'M', filled - 3 - at);
             if (hit == nullptr) {
                 break;
             }
             at = static_cast<std::size_t>(static_cast<const std::uint8_t *>(hit) - chunk.data());
-            CabinetHead head;
-            if (std::memcmp(chunk.data() + at, "MSCF", 4) != 0 || !checkAt(probe, start + at, length, head).empty()) {
+            if (std::memcmp(chunk.data() + at, "MSCF", 4) != 0 || !plausibleAt(chunk.data() + at, filled - at, probe,
+                                                                               start + at, length, head)) {
                 ++at;
                 continue;
             }

@@ -93,8 +93,8 @@ bool plausibleAt(const std::uint8_t *bytes, std::size_t inBuffer, std::FILE *pro
     return checkCabinetHead(bytes, headAreaSize(bytes), length - offset, head).empty();
 }
 
-// The scan proper: chunk by chunk, each occurrence of the signature checked
-// through a second stream, each cabinet found skipped over whole.
+// The scan proper: chunk by chunk, each occurrence of the signature checked,
+// each cabinet found skipped over whole.
 bool scan(std::FILE *in, std::FILE *probe, std::uint64_t length, std::vector<CabinetHead> &found)
 {
     std::vector<std::uint8_t> chunk(kChunk + kOverlap);

@@ -61,6 +61,35 @@ public:
     }
 };
 
+// One cabinet of the file; a cabinet inside the file has been introduced already.
+int listCabinet(const Args &args, const CabinetPlace &place)
+{
+    CabinetInfo info;
+    std::string why;
+    if (!readCabinetInfo(args[0], info, why, place.offset)) {
+        report(args[0] + ": " + why);
+        return kExitFailed;
+    }
+    if (!place.embedded) {
+        std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
+                    static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    }
+    if (!info.previousName.empty()) {
+        std::printf("previous cabinet: %s\n", info.previousName.c_str());
+    }
+    if (!info.nextName.empty()) {
+        std::printf("next cabinet: %s\n", info.nextName.c_str());
+    }
+    for (std::size_t f = 0; f < info.folders.size(); ++f) {
+        std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
+                    describeCompression(info.folders[f].type).c_str(), static_cast<unsigned>(info.folders[f].blocks));
+    }
+    ListHandler handler;
+    const WalkOutcome outcome = walkCabinets(args[0], handler, false);
+    std::printf("%d file(s)\n", handler.entries);
+    return outcome.failures == 0 ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 int runList(const Args &args)
@@ -68,33 +97,8 @@ int runList(const Args &args)
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("list takes one cabinet");
     }
-    const bool ok = forEachCabinet(args[0], false, [&args](const CabinetPlace &place) {
-        CabinetInfo info;
-        std::string why;
-        if (!readCabinetInfo(args[0], info, why, place.offset)) {
-            report(args[0] + ": " + why);
-            return false;
-        }
-        if (!place.embedded) {
-            std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
-                        static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
-        }
-        if (!info.previousName.empty()) {
-            std::printf("previous cabinet: %s\n", info.previousName.c_str());
-        }
-        if (!info.nextName.empty()) {
-            std::printf("next cabinet: %s\n", info.nextName.c_str());
-        }
-        for (std::size_t f = 0; f < info.folders.size(); ++f) {
-            std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),
-                        describeCompression(info.folders[f].type).c_str(),
-                        static_cast<unsigned>(info.folders[f].blocks));
-        }
-        ListHandler handler;
-        const WalkOutcome outcome = walkCabinets(args[0], handler, false);
-        std::printf("%d file(s)\n", handler.entries);
-        return outcome.failures == 0;
-    });
+    const bool ok = forEachCabinet(args[0], false,
+                                   [&args](const CabinetPlace &place) { return listCabinet(args, place) == kExitOk; });
     return ok ? kExitOk : kExitFailed;
 }
 

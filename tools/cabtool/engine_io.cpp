@@ -194,7 +194,8 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
     }
     View &view = g_views[handle - kFirstHandle];
     if (view.windowed) {
-        count = view.position >= view.size ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(count, view.size - view.position));
+        const std::uint64_t left = view.position >= view.size ? 0 : view.size - view.position;
+        count = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, left));
     }
     const std::size_t got = std::fread(buffer, 1, count, stream);
     if (got < count && std::ferror(stream)) {

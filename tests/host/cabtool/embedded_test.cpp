@@ -25,7 +25,8 @@ Bytes smallCabinet(std::uint16_t setId, std::size_t bytes = 1000)
     for (int i = 0; i < 3; ++i) {
         cabwriter::FileInfo info;
         info.name = "file" + std::to_string(i) + ".txt";
-        EXPECT_TRUE(writer.addFile(info, Bytes(bytes + static_cast<std::size_t>(i), static_cast<std::uint8_t>('a' + i))));
+        const Bytes content(bytes + static_cast<std::size_t>(i), static_cast<std::uint8_t>('a' + i));
+        EXPECT_TRUE(writer.addFile(info, content));
     }
     std::vector<cabwriter::CabinetImage> images;
     EXPECT_TRUE(writer.build(images));

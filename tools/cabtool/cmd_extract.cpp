@@ -2,6 +2,8 @@
 #include "cabtool.h"
 #include "engine_io.h"
 #include "file_meta.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cerrno>
@@ -74,7 +76,9 @@ public:
         if (!ok) {
             report(path_ + ": cannot set its date or attributes");
         }
-        emitLine(stdout, path_);
+        if (!quiet()) {
+            emitLine(stdout, path_);
+        }
         return ok;
     }
 
@@ -102,22 +106,24 @@ int runExtract(const Args &args)
             }
             folder = args[++i];
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return usageError("unknown option " + args[i]);
+            return unknownOption(args[i]);
         } else if (cabinet.empty()) {
             cabinet = args[i];
         } else {
-            return usageError("extract takes one cabinet");
+            return usageError("extract takes one cabinet file");
         }
     }
     if (cabinet.empty()) {
-        return usageError("extract needs a cabinet");
+        return missingCabinet();
     }
     if (!makeDirectories(folder)) {
         report(folder + ": cannot create the output folder");
         return kExitFailed;
     }
     ExtractHandler handler(folder);
+    startProgress(filesSizeOfSet(cabinet, true));
     const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
+    finishProgress();
     return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
 }
 

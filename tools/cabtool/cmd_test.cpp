@@ -1,6 +1,8 @@
 // cabtool test FILE.cab: decodes every file of the set and writes nothing.
 #include "cabtool.h"
 #include "engine_io.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -14,7 +16,9 @@ public:
     std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        emitLine(stdout, std::string("ok  ") + record.text1);
+        if (!quiet()) {
+            emitLine(stdout, std::string("ok  ") + record.text1);
+        }
         return true;
     }
 };
@@ -23,11 +27,13 @@ public:
 
 int runTest(const Args &args)
 {
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("test takes one cabinet");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
     }
     TestHandler handler;
+    startProgress(filesSizeOfSet(args[0], true));
     const WalkOutcome outcome = walkCabinets(args[0], handler, true);
+    finishProgress();
     std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
     return outcome.failures == 0 ? kExitOk : kExitFailed;
 }

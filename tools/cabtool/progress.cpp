@@ -1,0 +1,160 @@
+#include "progress.h"
+
+#include "cabtool.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#define CABTOOL_ISATTY(stream) (_isatty(_fileno(stream)) != 0)
+#else
+#include <unistd.h>
+#define CABTOOL_ISATTY(stream) (isatty(fileno(stream)) != 0)
+#endif
+
+namespace cabtool {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+
+struct ProgressState {
+    bool active = false;
+    bool shown = false;
+    std::uint64_t total = 0;
+    std::uint64_t done = 0;
+    Clock::time_point began;
+    Clock::time_point lastDraw;
+    std::size_t width = 0;  // of the line on the terminal, for wiping it
+};
+
+ProgressState g_progress;
+
+void draw(Clock::time_point now)
+{
+    const std::chrono::duration<double> elapsed = now - g_progress.began;
+    const std::string text = formatProgress(g_progress.done, g_progress.total, elapsed.count());
+    std::string line = "\r" + text;
+    if (text.size() < g_progress.width) {
+        line.append(g_progress.width - text.size(), ' ');
+    }
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    g_progress.width = text.size();
+    g_progress.shown = true;
+    g_progress.lastDraw = now;
+}
+
+// "0:05", "12:34", "1:02:03".
+std::string formatDuration(double seconds)
+{
+    const auto whole = static_cast<unsigned long long>(std::ceil(seconds));
+    char text[32];
+    if (whole < 3600) {
+        std::snprintf(text, sizeof text, "%llu:%02llu", whole / 60, whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", whole / 3600, whole / 60 % 60, whole % 60);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string formatSize(double bytes)
+{
+    static const char *const units[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
+    char text[32];
+    if (bytes < 1024) {
+        std::snprintf(text, sizeof text, "%.0f B", bytes);
+        return text;
+    }
+    std::size_t unit = 0;
+    bytes /= 1024;
+    // 1023.96 would print as "1024.0"; it is the next unit's 1.0.
+    while (bytes >= 1023.95 && unit + 1 < sizeof units / sizeof units[0]) {
+        bytes /= 1024;
+        ++unit;
+    }
+    std::snprintf(text, sizeof text, "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
+std::string formatProgress(std::uint64_t done, std::uint64_t total, double seconds)
+{
+    std::string line;
+    char percent[16];
+    if (total != 0) {
+        // A file decoded again after a failure can count twice; the line never passes 100%.
+        if (done > total) {
+            done = total;
+        }
+        std::snprintf(percent, sizeof percent, "%4u%%  ",
+                      static_cast<unsigned>(static_cast<double>(done) * 100 / static_cast<double>(total)));
+        line = percent + formatSize(static_cast<double>(done)) + " of " + formatSize(static_cast<double>(total));
+    } else {
+        line = "  " + formatSize(static_cast<double>(done));
+    }
+    if (seconds <= 0 || done == 0) {
+        return line;
+    }
+    const double rate = static_cast<double>(done) / seconds;
+    line += "  " + formatSize(rate) + "/s";
+    if (total != 0) {
+        line += "  " + formatDuration(static_cast<double>(total - done) / rate) + " left";
+    }
+    return line;
+}
+
+void startProgress(std::uint64_t total)
+{
+    finishProgress();
+    if (quiet() || !CABTOOL_ISATTY(stderr)) {
+        return;
+    }
+    g_progress.active = true;
+    g_progress.total = total;
+    g_progress.done = 0;
+    g_progress.began = Clock::now();
+    draw(g_progress.began);
+}
+
+void advanceProgress(std::uint64_t bytes)
+{
+    if (!g_progress.active) {
+        return;
+    }
+    g_progress.done += bytes;
+    const Clock::time_point now = Clock::now();
+    if (now - g_progress.lastDraw >= kRedrawEvery) {
+        draw(now);
+    }
+}
+
+void clearProgress(std::FILE *before)
+{
+    if (!g_progress.shown) {
+        return;
+    }
+    // A line for a file or a pipe does not cross the terminal's line.
+    if (before != stderr && !CABTOOL_ISATTY(before)) {
+        return;
+    }
+    std::string blank = "\r";
+    blank.append(g_progress.width, ' ');
+    blank += '\r';
+    std::fputs(blank.c_str(), stderr);
+    std::fflush(stderr);
+    g_progress.shown = false;
+}
+
+void finishProgress()
+{
+    clearProgress(stderr);
+    g_progress = ProgressState{};
+}
+
+}  // namespace cabtool

@@ -18,7 +18,7 @@ Commands:
   extract   write the files of a cabinet and its set into a folder
   create    pack files and folders into a cabinet or a set of cabinets
 
-Options of every command:
+Options of every command, also before the command:
   -q, --quiet   no progress line and no line per file; failures are still
                 reported on standard error
   --verbose     add the engine's error name to each failure

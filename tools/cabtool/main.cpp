@@ -32,20 +32,39 @@ bool takeWindowMemoryCap(cabtool::Args &args)
     return true;
 }
 
+// --verbose and -q (--quiet), which every command takes.
+bool takeGlobalOption(const std::string &arg)
+{
+    if (arg == "--verbose") {
+        cabtool::setVerbose(true);
+    } else if (arg == "-q" || arg == "--quiet") {
+        cabtool::setQuiet(true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
+    // The options of every command may also come before it.
+    int first = 1;
+    while (first < argc && takeGlobalOption(argv[first])) {
+        ++first;
+    }
+    if (first == argc) {
         std::fputs(cabtool::overviewHelp(), stderr);
         return cabtool::kExitUsage;
     }
-    const std::string command = argv[1];
+    const std::string command = argv[first];
     if (command == "--help" || command == "-h" || command == "help") {
-        if (argc > 2 && cabtool::commandHelp(argv[2]) == nullptr) {
-            return cabtool::usageError(std::string("unknown command ") + argv[2]);
+        const char *help = first + 1 < argc ? cabtool::commandHelp(argv[first + 1]) : cabtool::overviewHelp();
+        if (help == nullptr) {
+            return cabtool::usageError(std::string("unknown command ") + argv[first + 1]);
         }
-        std::fputs(argc > 2 ? cabtool::commandHelp(argv[2]) : cabtool::overviewHelp(), stdout);
+        std::fputs(help, stdout);
         return cabtool::kExitOk;
     }
     if (command == "--version") {
@@ -57,7 +76,7 @@ int main(int argc, char **argv)
     }
     cabtool::setCommand(command);
     cabtool::Args args;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first + 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(cabtool::commandHelp(command), stdout);
@@ -67,11 +86,7 @@ int main(int argc, char **argv)
             std::fputs(cabtool::versionText().c_str(), stdout);
             return cabtool::kExitOk;
         }
-        if (arg == "--verbose") {
-            cabtool::setVerbose(true);
-        } else if (arg == "-q" || arg == "--quiet") {
-            cabtool::setQuiet(true);
-        } else {
+        if (!takeGlobalOption(arg)) {
             args.push_back(arg);
         }
     }

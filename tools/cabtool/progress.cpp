@@ -8,10 +8,8 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define CABTOOL_ISATTY(stream) (_isatty(_fileno(stream)) != 0)
 #else
 #include <unistd.h>
-#define CABTOOL_ISATTY(stream) (isatty(fileno(stream)) != 0)
 #endif
 
 namespace cabtool {
@@ -33,6 +31,15 @@ struct ProgressState {
 };
 
 ProgressState g_progress;
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
 
 void draw(Clock::time_point now)
 {
@@ -112,7 +119,7 @@ std::string formatProgress(std::uint64_t done, std::uint64_t total, double secon
 void startProgress(std::uint64_t total)
 {
     finishProgress();
-    if (quiet() || !CABTOOL_ISATTY(stderr)) {
+    if (quiet() || !isTerminal(stderr)) {
         return;
     }
     g_progress.active = true;
@@ -140,7 +147,7 @@ void clearProgress(std::FILE *before)
         return;
     }
     // A line for a file or a pipe does not cross the terminal's line.
-    if (before != stderr && !CABTOOL_ISATTY(before)) {
+    if (before != stderr && !isTerminal(before)) {
         return;
     }
     std::string blank = "\r";

@@ -2,13 +2,14 @@
 
 #include "cabtool.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -16,21 +17,36 @@ namespace cabtool {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+constexpr double kRedrawEvery = 0.1;  // seconds
 
 struct ProgressState {
     bool active = false;
     bool shown = false;
     std::uint64_t total = 0;
     std::uint64_t done = 0;
-    Clock::time_point began;
-    Clock::time_point lastDraw;
+    double began = 0;  // seconds on the monotonic clock
+    double lastDraw = 0;
     std::size_t width = 0;  // of the line on the terminal, for wiping it
 };
 
 ProgressState g_progress;
+
+// Seconds since some fixed moment, never going back.
+// (<chrono> cannot be compiled with the Windows build's execution character set.)
+double monotonicSeconds()
+{
+#ifdef _WIN32
+    LARGE_INTEGER count;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+#else
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+#endif
+}
 
 bool isTerminal(std::FILE *stream)
 {
@@ -41,10 +57,9 @@ bool isTerminal(std::FILE *stream)
 #endif
 }
 
-void draw(Clock::time_point now)
+void draw(double now)
 {
-    const std::chrono::duration<double> elapsed = now - g_progress.began;
-    const std::string text = formatProgress(g_progress.done, g_progress.total, elapsed.count());
+    const std::string text = formatProgress(g_progress.done, g_progress.total, now - g_progress.began);
     std::string line = "\r" + text;
     if (text.size() < g_progress.width) {
         line.append(g_progress.width - text.size(), ' ');
@@ -125,7 +140,7 @@ void startProgress(std::uint64_t total)
     g_progress.active = true;
     g_progress.total = total;
     g_progress.done = 0;
-    g_progress.began = Clock::now();
+    g_progress.began = monotonicSeconds();
     draw(g_progress.began);
 }
 
@@ -135,7 +150,7 @@ void advanceProgress(std::uint64_t bytes)
         return;
     }
     g_progress.done += bytes;
-    const Clock::time_point now = Clock::now();
+    const double now = monotonicSeconds();
     if (now - g_progress.lastDraw >= kRedrawEvery) {
         draw(now);
     }

@@ -61,6 +61,7 @@ void printLine(std::FILE *stream, const std::string &text)
 {
     clearProgress(stream);
     std::fprintf(stream, "%s\n", text.c_str());
+    restoreProgress();
 }
 
 }  // namespace

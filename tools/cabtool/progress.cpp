@@ -64,6 +64,7 @@ void draw(double now)
     if (text.size() < g_progress.width) {
         line.append(g_progress.width - text.size(), ' ');
     }
+    std::fflush(stdout);  // what was printed before comes before the line
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     g_progress.width = text.size();
@@ -150,6 +151,14 @@ void advanceProgress(std::uint64_t bytes)
         return;
     }
     g_progress.done += bytes;
+    restoreProgress();
+}
+
+void restoreProgress()
+{
+    if (!g_progress.active) {
+        return;
+    }
     const double now = monotonicSeconds();
     if (now - g_progress.lastDraw >= kRedrawEvery) {
         draw(now);

@@ -3,7 +3,7 @@
 // when standard error is a terminal and -q is not given.
 //
 // Every other line the tool prints goes through emitLine (or report), which
-// clears the progress line first; the next advance draws it again.
+// clears the progress line first and draws it again after.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,9 @@ void advanceProgress(std::uint64_t bytes);
 // Takes the line off the terminal before a line is printed on `before`
 // (nothing to do for a stream that does not go to a terminal).
 void clearProgress(std::FILE *before);
+// Puts the line back after such a line, unless it was drawn too recently (the
+// next advance does it then).
+void restoreProgress();
 // Ends the run and clears the line.
 void finishProgress();
 

@@ -2,6 +2,8 @@
 #include "cabtool.h"
 #include "embedded.h"
 #include "engine_io.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -15,7 +17,9 @@ public:
     std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        emitLine(stdout, std::string("ok  ") + record.text1);
+        if (!quiet()) {
+            emitLine(stdout, std::string("ok  ") + record.text1);
+        }
         return true;
     }
 };
@@ -24,15 +28,17 @@ public:
 
 int runTest(const Args &args)
 {
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("test takes one cabinet");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
     }
     TestHandler handler;
     WalkOutcome outcome;
     bool walked = false;
     const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
         walked = true;
+        startProgress(filesSizeOfSet(args[0], true));
         const WalkOutcome one = walkCabinets(args[0], handler, true);
+        finishProgress();
         outcome.files += one.files;
         outcome.failures += one.failures;
         return one.failures == 0;

@@ -63,7 +63,7 @@ grep -q $'\x1b' list.json && fail "list --json lets an escape character through"
 # Checks the listing, then prints for two files the 32768-byte blocks up to their last byte.
 blocks=$(python3 - list.json <<'PY') || fail "list --json is not JSON, or lacks a field or has a wrong one"
 import json, sys
-doc = json.load(open(sys.argv[1]))
+doc = json.load(open(sys.argv[1]))["cabinets"][0]
 h, folders, files = doc["header"], doc["folders"], doc["files"]
 assert h["index"] == 0 and h["next_cabinet"] is None and h["reserve"] == {"cabinet": 0, "folder": 0, "data_block": 0}
 assert folders[0]["method"] == "MSZIP" and folders[0]["method_number"] == 1 and folders[0]["window_bits"] == 15
@@ -76,7 +76,7 @@ assert (noise["date_raw"], noise["time_raw"]) == ((21 << 9) | (2 << 5) | 3, (4 <
 assert "readonly" in locked["attribute_names"] and locked["attributes"] & 1
 assert files[1]["offset"] == files[0]["size"] and files[1]["folder"] == 0
 for name, method, bits in (("lzx", "LZX", 17), ("quantum", "Quantum", 12), ("none", "none", None)):
-    doc = json.load(open("m-%s.json" % name))
+    doc = json.load(open("m-%s.json" % name))["cabinets"][0]
     assert (doc["folders"][0]["method"], doc["folders"][0]["window_bits"], doc["files"]) == (method, bits, []), doc
 print(*(-(-(byname[n]["offset"] + byname[n]["size"]) // 32768) for n in ("src\\tail.txt", "src\\docs\\deep\\one.txt")))
 PY
@@ -129,7 +129,7 @@ grep -qxF "ok  $(sha256sum src/noise.bin | cut -d' ' -f1)  src\\noise.bin" "$WOR
   fail "extract -p of a set is not byte-exact"
 "$CABTOOL" list --json set/S2.cab | python3 -c '
 import json, sys
-doc = json.load(sys.stdin)
+doc = json.load(sys.stdin)["cabinets"][0]
 h, f = doc["header"], doc["files"][0]
 assert h["index"] == 1 and h["previous_cabinet"] == "S.cab" and h["next_cabinet"] == "S3.cab", h
 assert h["reserve"] == {"cabinet": 6, "folder": 4, "data_block": 2} and h["flags"] == 7, h
@@ -139,6 +139,19 @@ for folder in doc["folders"]:  # a data block header: checksum, sizes, then the 
     at = folder["first_block_offset"]
     assert 36 < at and at + 8 + 2 + int.from_bytes(data[at + 4:at + 6], "little") <= len(data), folder
 ' || fail "list --json of a later cabinet of a set"
+
+# Cabinets inside another file: -p gives the bytes of both and names the
+# cabinets on standard error; the JSON lists both at their offsets.
+{ head -c 1000 /dev/zero; cat m-none.cab m-lzx.cab; } >installer.bin
+"$CABTOOL" extract -p installer.bin >inst.out 2>inst.err || fail "extract -p of an installer-like file"
+cat src/tail.txt src/tail.txt | cmp -s - inst.out || fail "extract -p of an installer-like file is not the bytes alone"
+grep -q 'cabinet installer.bin at offset 1000' inst.err || fail "extract -p does not name the cabinets found on stderr"
+"$CABTOOL" list --json installer.bin | python3 -c "
+import json, sys
+doc = json.load(sys.stdin)
+assert [c['offset'] for c in doc['cabinets']] == [1000, 1000 + $(stat -c %s m-none.cab)], doc
+assert doc['cabinets'][1]['folders'][0]['method'] == 'LZX', doc
+" || fail "list --json of an installer-like file"
 
 # A damaged data block: the file is not reported good, nor hashed, nor passed
 # as complete; a file of another folder still is.

@@ -35,12 +35,29 @@ void holdOutput(bool hold);
 void setHeldEntry(int listIndex);
 // The file-list entry whose output is being held, or -1 while nothing is held.
 int heldEntry();
+
+// Usage errors name the mistake and point at the command's help:
+// "cabtool: -d needs a folder (see cabtool extract --help)"; they answer kExitUsage.
 int usageError(const std::string &what);
 // Takes every `flag` out of args; true when there was one.
 bool takeFlag(Args &args, const std::string &flag);
+// "unknown option --foo for extract".
+int unknownOption(const std::string &option);
+// "missing cabinet file".
+int missingCabinet();
+// For the commands that take one cabinet and no options of their own: kExitOk,
+// or the status of the usage error reported.
+int checkOneCabinet(const Args &args);
+// The command being run, named by usage errors.
+void setCommand(const std::string &command);
 
 // With --verbose, reports name the engine's error codes too.
 void setVerbose(bool verbose);
+
+// With -q, test, extract and create print no line per file and no progress
+// line; reports of failures and test's closing count still come.
+void setQuiet(bool quiet);
+bool quiet();
 
 // What went wrong, in plain words; an open failure carries the system's reason
 // (see lastOpenFailure in engine_io.h).

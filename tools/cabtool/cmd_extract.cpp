@@ -1,10 +1,13 @@
 // cabtool extract [-d DIR | -p] [-F PATTERN]... FILE.cab
 #include "cabtool.h"
 #include "decode_stats.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "name_filter.h"
 #include "pipe_output.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cerrno>
@@ -77,7 +80,9 @@ public:
         if (!ok) {
             report(path_ + ": cannot set its date or attributes");
         }
-        emitLine(stdout, path_);
+        if (!quiet()) {
+            emitLine(stdout, path_);
+        }
         return ok;
     }
 
@@ -98,13 +103,19 @@ int extractToStandardOutput(const std::string &cabinet, const NameFilter &filter
     PipeHandler piper;
     FilteredHandler handler(piper, filter);
     setDiscardSink(&piper);
-    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
+    setIntroductionStream(stderr);  // cabinets found inside the file are named there
+    const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
+        startProgress(filesSizeOfSet(cabinet, true));
+        const bool walked = walkCabinets(cabinet, handler, true).failures == 0;
+        finishProgress();
+        // What was kept back comes out before the next cabinet's files.
+        return piper.finish() && walked;
+    });
     setDiscardSink(nullptr);
-    const bool written = piper.finish();
     if (stats) {
         reportDecodeStats();
     }
-    return outcome.failures == 0 && written ? kExitOk : kExitFailed;
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -131,15 +142,15 @@ int runExtract(const Args &given)
         } else if (args[i] == "-p") {
             toStandardOutput = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return usageError("unknown option " + args[i]);
+            return unknownOption(args[i]);
         } else if (cabinet.empty()) {
             cabinet = args[i];
         } else {
-            return usageError("extract takes one cabinet");
+            return usageError("extract takes one cabinet file");
         }
     }
     if (cabinet.empty()) {
-        return usageError("extract needs a cabinet");
+        return missingCabinet();
     }
     if (toStandardOutput) {
         return folderGiven ? usageError("-p writes to standard output and takes no -d")
@@ -151,11 +162,16 @@ int runExtract(const Args &given)
     }
     ExtractHandler extractor(folder);
     FilteredHandler handler(extractor, filter);
-    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
+    const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
+        startProgress(filesSizeOfSet(cabinet, true));
+        const bool walked = walkCabinets(cabinet, handler, true).failures == 0;
+        finishProgress();
+        return walked;
+    });
     if (stats) {
         reportDecodeStats();
     }
-    return outcome.failures == 0 && extractor.refused == 0 ? kExitOk : kExitFailed;
+    return ok && extractor.refused == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

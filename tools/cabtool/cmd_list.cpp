@@ -1,9 +1,12 @@
 // cabtool list [--json] [-F PATTERN]... FILE.cab: the folders and every file
 // entry (or those selected) of one cabinet.
 #include "cabtool.h"
+#include "embedded.h"
 #include "folder_table.h"
 #include "json_list.h"
 #include "name_filter.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -29,9 +32,11 @@ std::string attributeLetters(std::uint16_t attributes)
 
 void printEntry(const CabNotifyRecord &r, const char *note)
 {
-    std::printf("%10u  %04u-%02u-%02u %02u:%02u:%02u  %s  %s%s\n", static_cast<unsigned>(r.value),
-                1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
-                (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2, attributeLetters(r.attributes).c_str(), r.text1, note);
+    char fields[64];
+    std::snprintf(fields, sizeof fields, "%10u  %04u-%02u-%02u %02u:%02u:%02u  ", static_cast<unsigned>(r.value),
+                  1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
+                  (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2);
+    emitLine(stdout, fields + attributeLetters(r.attributes) + "  " + r.text1 + note);
 }
 
 const char *continuation(std::uint16_t folder)
@@ -52,6 +57,7 @@ public:
     {
         printEntry(record, continuation(record.folderIndex));
         ++entries;
+        advanceProgress(record.value);
         return 0;  // listing only: nothing is decoded
     }
     bool fileDone(const CabNotifyRecord &) override { return true; }
@@ -63,30 +69,19 @@ public:
     }
 };
 
-}  // namespace
-
-int runList(const Args &given)
+// One cabinet of the file; a cabinet inside the file has been introduced already.
+int listCabinet(const Args &args, const CabinetPlace &place, const NameFilter &filter)
 {
-    Args args = given;
-    NameFilter filter;
-    if (!filter.take(args)) {
-        return kExitUsage;
-    }
-    const bool json = takeFlag(args, "--json");
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("list takes one cabinet");
-    }
-    if (json) {
-        return printJsonListing(args[0], filter);
-    }
     CabinetInfo info;
     std::string why;
-    if (!readCabinetInfo(args[0], info, why)) {
+    if (!readCabinetInfo(args[0], info, why, place.offset)) {
         report(args[0] + ": " + why);
         return kExitFailed;
     }
-    std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
-                static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    if (!place.embedded) {
+        std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
+                    static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    }
     if (!info.previousName.empty()) {
         std::printf("previous cabinet: %s\n", info.previousName.c_str());
     }
@@ -99,9 +94,33 @@ int runList(const Args &given)
     }
     ListHandler lister;
     FilteredHandler handler(lister, filter);
+    startProgress(filesSizeOfSet(args[0], false));
     const WalkOutcome outcome = walkCabinets(args[0], handler, false);
+    finishProgress();
     std::printf("%d file(s)\n", lister.entries);
     return outcome.failures == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int runList(const Args &given)
+{
+    Args args = given;
+    NameFilter filter;
+    if (!filter.take(args)) {
+        return kExitUsage;
+    }
+    const bool json = takeFlag(args, "--json");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
+    }
+    if (json) {
+        return printJsonListing(args[0], filter);
+    }
+    const bool ok = forEachCabinet(args[0], false, [&](const CabinetPlace &place) {
+        return listCabinet(args, place, filter) == kExitOk;
+    });
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -2,8 +2,11 @@
 // set (or those selected) and writes nothing.
 #include "cabtool.h"
 #include "decode_stats.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "name_filter.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 #include "sha256.h"
 
@@ -43,7 +46,10 @@ public:
             }
             line += hex + "  ";
         }
-        emitLine(stdout, line + record.text1);
+        // Digests are what --hash asks for, so -q leaves them.
+        if (!quiet() || hash_ != nullptr) {
+            emitLine(stdout, line + record.text1);
+        }
         return true;
     }
 
@@ -62,8 +68,8 @@ int runTest(const Args &given)
     }
     const bool stats = takeFlag(args, "--stats");
     const bool hashing = takeFlag(args, "--hash");
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("test takes one cabinet");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
     }
     HashSink hash;
     if (hashing) {
@@ -71,13 +77,25 @@ int runTest(const Args &given)
     }
     TestHandler tester(hashing ? &hash : nullptr);
     FilteredHandler handler(tester, filter);
-    const WalkOutcome outcome = walkCabinets(args[0], handler, true);
+    WalkOutcome outcome;
+    bool walked = false;
+    const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
+        walked = true;
+        startProgress(filesSizeOfSet(args[0], true));
+        const WalkOutcome one = walkCabinets(args[0], handler, true);
+        finishProgress();
+        outcome.files += one.files;
+        outcome.failures += one.failures;
+        return one.failures == 0;
+    });
     setDiscardSink(nullptr);
-    std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    if (walked) {
+        std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    }
     if (stats) {
         reportDecodeStats();
     }
-    return outcome.failures == 0 ? kExitOk : kExitFailed;
+    return ok && outcome.failures == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -1,6 +1,7 @@
 #include "folder_table.h"
 
 #include "cabtool.h"
+#include "engine_io.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,10 +44,10 @@ bool readText(std::FILE *in, std::string &text)
 
 }  // namespace
 
-bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why)
+bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset)
 {
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-    if (!in) {
+    if (!in || !seekStream(in.get(), offset)) {
         why = cannotOpen(errno);
         return false;
     }
@@ -57,9 +58,9 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
         return false;
     }
     info.size = le32(header + 8);
+    info.filesOffset = le32(header + 16);
     const std::uint16_t folderCount = le16(header + 26);
     info.fileCount = le16(header + 28);
-    info.fileListOffset = le32(header + 16);
     const std::uint16_t flags = le16(header + 30);
     info.flags = flags;
     info.setId = le16(header + 32);
@@ -95,7 +96,7 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
 }
 
 bool readFileTable(const std::string &path, const CabinetInfo &info, std::vector<StoredFile> &files,
-                   std::string &why)
+                   std::string &why, std::uint64_t offset)
 {
     files.clear();
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
@@ -103,7 +104,7 @@ bool readFileTable(const std::string &path, const CabinetInfo &info, std::vector
         why = cannotOpen(errno);
         return false;
     }
-    if (info.fileListOffset > 0x7FFFFFFFu || std::fseek(in.get(), static_cast<long>(info.fileListOffset), SEEK_SET) != 0) {
+    if (!seekStream(in.get(), offset + info.filesOffset)) {
         why = "file list out of reach";
         return false;
     }

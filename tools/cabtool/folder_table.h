@@ -20,17 +20,18 @@ struct CabinetInfo {
     std::uint16_t index = 0;
     std::uint16_t fileCount = 0;
     std::uint16_t flags = 0;
-    std::uint32_t fileListOffset = 0;
     std::uint16_t cabinetReserve = 0;  // reserve sizes: per cabinet, folder, data block
     std::uint8_t folderReserve = 0;
     std::uint8_t blockReserve = 0;
+    std::uint32_t filesOffset = 0;  // of the first file entry
     std::string previousName, nextName;
     std::string previousDisk, nextDisk;
     std::vector<FolderInfo> folders;
 };
 
-// False with why filled when the header or folder table cannot be read.
-bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why);
+// False with why filled when the header or folder table cannot be read. The
+// cabinet begins at `offset` in the file (a cabinet inside another file).
+bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset = 0);
 
 // One file entry as stored.
 struct StoredFile {
@@ -43,10 +44,10 @@ struct StoredFile {
     std::string name;
 };
 
-// The file list of a cabinet read by readCabinetInfo; false with why filled
-// when it is cut short or a name is unterminated.
+// The file list of a cabinet read by readCabinetInfo at the same offset;
+// false with why filled when it is cut short or a name is unterminated.
 bool readFileTable(const std::string &path, const CabinetInfo &info, std::vector<StoredFile> &files,
-                   std::string &why);
+                   std::string &why, std::uint64_t offset = 0);
 
 // "none", "MSZIP", "Quantum window 2^N", "LZX window 2^N", or the raw number.
 std::string describeCompression(std::uint16_t type);

@@ -1,11 +1,13 @@
 #include "json_list.h"
 
+#include "embedded.h"
 #include "folder_table.h"
 #include "json_writer.h"
 
 #include "stored_name.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace cabtool {
@@ -130,37 +132,83 @@ void writeFile(JsonWriter &json, const StoredFile &file)
     json.endObject();
 }
 
+// The cabinets to list: the one --offset picks; the file itself when it
+// starts as a cabinet or holds none (its reading then says what is wrong);
+// otherwise every cabinet found inside it.
+bool cabinetOffsets(const std::string &path, std::vector<std::uint64_t> &offsets, std::string &why)
+{
+    std::uint64_t picked = 0;
+    if (pickedOffset(picked)) {
+        offsets.push_back(picked);
+        return true;
+    }
+    std::vector<CabinetHead> found;
+    if (std::FILE *in = std::fopen(path.c_str(), "rb")) {
+        char signature[4] = {};
+        const bool startsAsCabinet = std::fread(signature, 1, 4, in) == 4 && std::memcmp(signature, "MSCF", 4) == 0;
+        std::fclose(in);
+        if (!startsAsCabinet && !findCabinets(path, found, why)) {
+            return false;
+        }
+    }
+    for (const CabinetHead &head : found) {
+        offsets.push_back(head.offset);
+    }
+    if (offsets.empty()) {
+        offsets.push_back(0);
+    }
+    return true;
+}
+
 }  // namespace
 
 int printJsonListing(const std::string &path, const NameFilter &filter)
 {
-    CabinetInfo info;
-    std::vector<StoredFile> files;
+    std::vector<std::uint64_t> offsets;
     std::string why;
-    if (!readCabinetInfo(path, info, why) || !readFileTable(path, info, files, why)) {
+    if (!cabinetOffsets(path, offsets, why)) {
         report(path + ": " + why);
         return kExitFailed;
+    }
+    // Everything is read before anything is written, so that a failure
+    // leaves no half document behind.
+    std::vector<CabinetInfo> infos(offsets.size());
+    std::vector<std::vector<StoredFile>> files(offsets.size());
+    for (std::size_t c = 0; c < offsets.size(); ++c) {
+        if (!readCabinetInfo(path, infos[c], why, offsets[c]) ||
+            !readFileTable(path, infos[c], files[c], why, offsets[c])) {
+            report(path + (offsets[c] != 0 ? " at offset " + std::to_string(offsets[c]) : std::string()) + ": " + why);
+            return kExitFailed;
+        }
     }
     JsonWriter json(stdout);
     json.beginObject();
 #ifdef _WIN32
-    json.member("cabinet", storedNameAsUtf8(path, 0));  // the ANSI code page of the command line
+    json.member("file", storedNameAsUtf8(path, 0));  // the ANSI code page of the command line
 #else
-    json.member("cabinet", path);
+    json.member("file", path);
 #endif
-    writeHeader(json, info);
-    json.key("folders");
+    json.key("cabinets");
     json.beginArray();
-    for (std::size_t f = 0; f < info.folders.size(); ++f) {
-        writeFolder(json, f, info.folders[f]);
-    }
-    json.endArray();
-    json.key("files");
-    json.beginArray();
-    for (const StoredFile &file : files) {
-        if (filter.selects(file.name.c_str(), file.attributes)) {
-            writeFile(json, file);
+    for (std::size_t c = 0; c < offsets.size(); ++c) {
+        json.beginObject();
+        json.member("offset", offsets[c]);
+        writeHeader(json, infos[c]);
+        json.key("folders");
+        json.beginArray();
+        for (std::size_t f = 0; f < infos[c].folders.size(); ++f) {
+            writeFolder(json, f, infos[c].folders[f]);
         }
+        json.endArray();
+        json.key("files");
+        json.beginArray();
+        for (const StoredFile &file : files[c]) {
+            if (filter.selects(file.name.c_str(), file.attributes)) {
+                writeFile(json, file);
+            }
+        }
+        json.endArray();
+        json.endObject();
     }
     json.endArray();
     json.endObject();

@@ -1,5 +1,6 @@
-// cabtool list --json: the cabinet's header, folders and file entries as one
-// JSON object on standard output, for scripts.
+// cabtool list --json: for scripts, one JSON object on standard output with
+// every cabinet of the file (the file itself, those found inside it, or the
+// one --offset picks): its offset, header, folders and file entries.
 #pragma once
 
 #include "name_filter.h"
@@ -8,9 +9,9 @@
 
 namespace cabtool {
 
-// Prints the listing of the cabinet at path, with the files the filter
-// selects; an exit status. Nothing goes to standard output when the cabinet
-// cannot be read whole.
+// Prints the listing of the file at path, with the files the filter selects;
+// an exit status. Nothing goes to standard output when a cabinet cannot be
+// read whole.
 int printJsonListing(const std::string &path, const NameFilter &filter);
 
 }  // namespace cabtool

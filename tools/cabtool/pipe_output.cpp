@@ -13,19 +13,6 @@
 
 namespace cabtool {
 
-namespace {
-
-bool seekTo(std::FILE *stream, std::uint64_t position)
-{
-#ifdef _WIN32
-    return _fseeki64(stream, static_cast<__int64>(position), SEEK_SET) == 0;
-#else
-    return fseeko(stream, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-}  // namespace
-
 PipeHandler::PipeHandler()
 {
 #ifdef _WIN32
@@ -52,7 +39,7 @@ std::int32_t PipeHandler::fileStart(const CabNotifyRecord &record)
             return 0;
         }
         // Reading back moves the position; writing always goes on at the end.
-        if (!seekTo(spool_, spoolEnd_)) {
+        if (!seekStream(spool_, spoolEnd_)) {
             report(std::string(record.text1) + ": cannot write the scratch file");
             failed_ = true;
             return 0;
@@ -100,7 +87,7 @@ bool PipeHandler::finish()
         if (!file.complete) {
             continue;
         }
-        if (!seekTo(spool_, file.start)) {
+        if (!seekStream(spool_, file.start)) {
             report(std::string("cannot read back the scratch file: ") + std::strerror(errno));
             return false;
         }

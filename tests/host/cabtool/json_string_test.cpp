@@ -72,8 +72,8 @@ TEST(JsonWriter, NestsWithCommasAndEmptyContainers)
     char text[256] = {};
     const std::size_t got = std::fread(text, 1, sizeof text - 1, out);
     std::fclose(out);
-    EXPECT_EQ(std::string(text, got), "{\n  \"a\": 1,\n  \"empty\": [],\n  \"list\": [\n    {},\n    2,\n    null,\n    true\n"
-                                     "  ],\n  \"s\": \"x\"\n}\n");
+    EXPECT_EQ(std::string(text, got),
+              "{\n  \"a\": 1,\n  \"empty\": [],\n  \"list\": [\n    {},\n    2,\n    null,\n    true\n  ],\n  \"s\": \"x\"\n}\n");
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ TEST(JsonWriter, NestsWithCommasAndEmptyContainers)
     const std::size_t got = std::fread(text, 1, sizeof text - 1, out);
     std::fclose(out);
     EXPECT_EQ(std::string(text, got),
-              "{\n  \"a\": 1,\n  \"empty\": [],\n  \"list\": [\n    {},\n    2,\n    null,\n    true\n  ],\n  \"s\": \"x\"\n}\n");
+              "{\n  \"a\": 1,\n  \"empty\": [],\n"
+              "  \"list\": [\n    {},\n    2,\n    null,\n    true\n  ],\n  \"s\": \"x\"\n}\n");
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include <cabinet/writer.h>
 
+#include "encoder.h"
 #include "layout.h"
 #include "names.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace cabwriter {
 
@@ -30,6 +33,14 @@ struct Writer::Impl {
         if (!storedName(info, file.stored, error)) {
             return false;
         }
+        // Without a size limit there is one cabinet, and a file lies in one
+        // folder of it; refused now, before anything is built or written.
+        const std::uint64_t folderBytes = std::uint64_t{blockLimit(options)} * kBlockSize;
+        if (options.maxCabinetSize == 0 && file.size > folderBytes) {
+            return fail(info.name + ": " + std::to_string(file.size) + " bytes do not fit into one cabinet's folder (" +
+                        std::to_string(folderBytes) + " bytes at most); a cabinet size limit (--max-cabinet) "
+                        "stores it across a set of cabinets");
+        }
         file.newFolderBefore = newFolderNext;
         file.compression = compression;
         newFolderNext = false;
@@ -48,8 +59,8 @@ Writer::~Writer() = default;
 
 bool Writer::addFile(const FileInfo &info, std::vector<std::uint8_t> bytes)
 {
-    if (bytes.size() != static_cast<std::uint32_t>(bytes.size())) {
-        return impl_->fail("file larger than 4 GiB: " + info.name);
+    if (bytes.size() > kMaxFileSize) {
+        return impl_->fail(info.name + ": a cabinet stores files of at most 4 GiB - 1 bytes");
     }
     SourceFile file;
     file.size = static_cast<std::uint32_t>(bytes.size());
@@ -61,15 +72,20 @@ bool Writer::addFileFromPath(const FileInfo &info, const std::string &path)
 {
     std::FILE *in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        return impl_->fail("cannot open " + path);
+        return impl_->fail(path + ": cannot open: " + std::strerror(errno));
     }
-    long size = -1;
-    if (std::fseek(in, 0, SEEK_END) == 0) {
-        size = std::ftell(in);
-    }
+    // 64-bit positions: the plain ones stop at 2 GiB where long is 32 bits.
+#ifdef _WIN32
+    const long long size = _fseeki64(in, 0, SEEK_END) == 0 ? _ftelli64(in) : -1;
+#else
+    const long long size = fseeko(in, 0, SEEK_END) == 0 ? static_cast<long long>(ftello(in)) : -1;
+#endif
     std::fclose(in);
     if (size < 0) {
-        return impl_->fail("cannot learn the size of " + path + " (or it is 2 GiB or larger)");
+        return impl_->fail(path + ": cannot learn its size");
+    }
+    if (static_cast<unsigned long long>(size) > kMaxFileSize) {
+        return impl_->fail(path + ": a cabinet stores files of at most 4 GiB - 1 bytes");
     }
     SourceFile file;
     file.size = static_cast<std::uint32_t>(size);

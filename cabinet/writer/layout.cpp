@@ -23,6 +23,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -332,7 +333,7 @@ private:
         }
         std::FILE *in = std::fopen(file.path.c_str(), "rb");
         if (in == nullptr) {
-            error_ = "cannot open " + file.path;
+            error_ = file.path + ": cannot open: " + std::strerror(errno);
             return false;
         }
         std::uint32_t done = 0;
@@ -343,7 +344,7 @@ private:
                 std::min<std::uint32_t>(file.size - done, kBlockSize - static_cast<std::uint32_t>(have));
             pending_.resize(have + take);
             if (std::fread(pending_.data() + have, 1, take, in) != take) {
-                error_ = "cannot read all of " + file.path + " (did it shrink?)";
+                error_ = file.path + ": cannot read all of it (did it shrink?)";
                 ok = false;
                 break;
             }

@@ -10,6 +10,17 @@
 
 namespace cabwriter {
 
+namespace {
+
+void removeAll(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        std::remove(path.c_str());
+    }
+}
+
+}  // namespace
+
 struct Writer::Impl {
     Options options;
     Compression compression;
@@ -118,20 +129,28 @@ bool Writer::buildToDirectory(const std::string &directory, std::vector<std::str
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
         folder += '/';
     }
+    // A set is written whole or not at all: a failure removes the members
+    // written so far and the one begun.
+    std::vector<std::string> written;
     for (const CabinetImage &cabinet : cabinets) {
         const std::string path = folder + cabinet.name;
         std::FILE *out = std::fopen(path.c_str(), "wb");
         if (out == nullptr) {
-            return impl_->fail("cannot create " + path);
+            const std::string reason = std::strerror(errno);
+            removeAll(written);
+            return impl_->fail(path + ": cannot create: " + reason);
         }
-        const bool written = std::fwrite(cabinet.bytes.data(), 1, cabinet.bytes.size(), out) == cabinet.bytes.size();
+        written.push_back(path);
+        const bool complete = std::fwrite(cabinet.bytes.data(), 1, cabinet.bytes.size(), out) == cabinet.bytes.size();
         const bool closed = std::fclose(out) == 0;
-        if (!written || !closed) {
-            return impl_->fail("cannot write " + path);
+        if (!complete || !closed) {
+            const std::string reason = std::strerror(errno);
+            removeAll(written);
+            return impl_->fail(path + ": cannot write: " + reason);
         }
-        if (writtenPaths != nullptr) {
-            writtenPaths->push_back(path);
-        }
+    }
+    if (writtenPaths != nullptr) {
+        writtenPaths->insert(writtenPaths->end(), written.begin(), written.end());
     }
     return true;
 }

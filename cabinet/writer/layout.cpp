@@ -428,15 +428,14 @@ private:
         }
     }
 
+    // A cabinet's folders are in the order they were opened, so a search by
+    // number finds one without a walk over tens of thousands of them per file.
     std::uint16_t folderIndexIn(std::uint32_t c, std::uint32_t folder) const
     {
         const auto &list = cabs_[c].folders;
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list[i].folder == folder) {
-                return static_cast<std::uint16_t>(i);
-            }
-        }
-        return 0;
+        const auto found = std::lower_bound(list.begin(), list.end(), folder,
+                                            [](const CabFolder &f, std::uint32_t wanted) { return f.folder < wanted; });
+        return found != list.end() && found->folder == folder ? static_cast<std::uint16_t>(found - list.begin()) : 0;
     }
 
     bool serialise(std::uint32_t c, std::vector<std::uint8_t> &out)

@@ -25,6 +25,12 @@ for f in noise.bin docs/numbers.txt docs/empty.txt docs/deep/one.txt locked.txt;
 done
 cmp -s src/locked.txt out/src/docs/alias || fail "the linked file was not stored"
 
+# A cabinet made again inside the folder it stores leaves its earlier self out.
+"$CABTOOL" create -m none -o src/docs/self.cab src/docs >/dev/null 2>&1 &&
+  "$CABTOOL" create -m none -o src/docs/self.cab src/docs >/dev/null 2>&1 || fail "create into the stored folder"
+"$CABTOOL" list src/docs/self.cab | grep -q '\\self.cab$' && fail "the cabinet took in its earlier self"
+rm -f src/docs/self.cab
+
 # "." stores names relative to the folder itself.
 (cd src/docs && "$CABTOOL" create -m none -o ../../dot.cab . 2>/dev/null >/dev/null) || fail "create from ."
 "$CABTOOL" list dot.cab | grep -q '  deep\\one.txt$' || fail "\".\" does not store names relative to itself"

@@ -152,6 +152,7 @@ int runCreate(const Args &args)
             return kExitFailed;
         }
     }
+    leaveOutFile(output, inputs);
     if (inputs.empty()) {
         report("nothing to store: the folders given hold no files");
         return kExitFailed;

@@ -309,6 +309,24 @@ bool readInputList(const std::string &listPath, std::vector<CreateInput> &inputs
     return true;
 }
 
+void leaveOutFile(const std::string &path, std::vector<CreateInput> &inputs)
+{
+#ifdef _WIN32
+    (void)path;
+    (void)inputs;
+#else
+    struct stat output{};
+    if (stat(path.c_str(), &output) != 0) {
+        return;
+    }
+    const auto same = [&output](const CreateInput &input) {
+        struct stat info{};
+        return stat(input.source.c_str(), &info) == 0 && info.st_dev == output.st_dev && info.st_ino == output.st_ino;
+    };
+    inputs.erase(std::remove_if(inputs.begin(), inputs.end(), same), inputs.end());
+#endif
+}
+
 bool parseDateTime(const std::string &text, std::uint16_t &date, std::uint16_t &time)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -34,6 +34,11 @@ bool gatherArgument(const std::string &argument, std::vector<CreateInput> &input
 // absolute path, a drive letter, or an empty, "." or ".." part is refused.
 bool readInputList(const std::string &listPath, std::vector<CreateInput> &inputs, std::string &why);
 
+// Leaves out the inputs that are the file at path (when it exists), so that a
+// cabinet written into a folder being stored does not take in its earlier self.
+// Windows builds keep every input.
+void leaveOutFile(const std::string &path, std::vector<CreateInput> &inputs);
+
 // "YYYY-MM-DD", "YYYY-MM-DDTHH:MM:SS" or the same with a blank for the T, from
 // 1980 to 2107, as packed MS-DOS date and time (which counts seconds in twos:
 // an odd second is stored one lower).

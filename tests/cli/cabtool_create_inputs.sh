@@ -67,6 +67,11 @@ if [ "$(id -u)" != 0 ]; then
   cp src/noise.bin unreadable.bin && chmod 000 unreadable.bin
   refuse 'unreadable.bin: cannot open: Permission denied' unreadable.bin
 fi
+# A set whose second member cannot be written takes back the first.
+mkdir -p part/S2.cab
+expect_status 1 "a set that cannot be written whole" "$CABTOOL" create -m none --max-cabinet 60000 -o part/S.cab src/noise.bin
+grep -q 'part/S2.cab: cannot create' "$WORK/last.err" || fail "the member that cannot be written is not named"
+[ -e part/S.cab ] && fail "the first member of a set that failed was left behind"
 expect_status 2 "a date that does not exist" "$CABTOOL" create --date 2023-02-29 -o x.cab src
 expect_status 2 "an unknown attribute letter" "$CABTOOL" create --attributes u -o x.cab src
 

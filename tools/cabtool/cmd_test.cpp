@@ -1,6 +1,7 @@
 // cabtool test FILE.cab: decodes every file of the set and writes nothing.
 #include "cabtool.h"
 #include "engine_io.h"
+#include "names.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -14,7 +15,7 @@ public:
     std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        emitLine(stdout, std::string("ok  ") + record.text1);
+        emitLine(stdout, "ok  " + shownName(record.text1, record.attributes));
         return true;
     }
 };

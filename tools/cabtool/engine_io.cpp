@@ -7,6 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace cabtool {
 
 namespace {
@@ -147,7 +154,7 @@ std::int32_t openFile(const char *path, std::int32_t flags, std::int32_t)
     } else if ((flags & kAccessMask) != 0 || (flags & kCreate) != 0) {
         stream = std::fopen(path, "w+b");
     } else {
-        stream = std::fopen(path, "rb");
+        stream = openCabinetFile(path);
     }
     if (stream == nullptr) {
         g_lastOpenFailure = errno;
@@ -198,6 +205,44 @@ std::int32_t seekFile(std::int32_t handle, std::int32_t offset, std::int32_t ori
 }
 
 }  // namespace
+
+std::FILE *openCabinetFile(const char *path)
+{
+    struct stat info{};
+#ifdef _WIN32
+    // Device names open without any file behind them; look before opening.
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    std::FILE *stream = std::fopen(path, "rb");
+    if (stream != nullptr && (fstat(_fileno(stream), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(stream);
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    return stream;
+#else
+    // Without O_NONBLOCK, opening a pipe would wait for a writer.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE *stream = fdopen(fd, "rb");
+    if (stream == nullptr) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+    }
+    return stream;
+#endif
+}
 
 std::int32_t adoptStream(std::FILE *stream)
 {

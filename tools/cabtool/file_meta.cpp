@@ -38,7 +38,7 @@ bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time
     return true;
 }
 
-bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
+bool stampTime(std::uint16_t date, std::uint16_t time, std::time_t &when)
 {
     std::tm local{};
     local.tm_year = ((date >> 9) & 0x7F) + 80;
@@ -48,8 +48,14 @@ bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
     local.tm_min = (time >> 5) & 0x3F;
     local.tm_sec = (time & 0x1F) * 2;
     local.tm_isdst = -1;
-    const std::time_t when = std::mktime(&local);
-    if (when == static_cast<std::time_t>(-1)) {
+    when = std::mktime(&local);
+    return when != static_cast<std::time_t>(-1);
+}
+
+bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
+{
+    std::time_t when = 0;
+    if (!stampTime(date, time, when)) {
         return false;
     }
     struct utimbuf times{};

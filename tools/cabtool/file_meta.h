@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace cabtool {
 // Local modification time of a file as packed MS-DOS date and time; false
 // when the file cannot be examined.
 bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time, bool &readOnly);
+
+// A packed MS-DOS date and time read as local time; false when it names no time.
+bool stampTime(std::uint16_t date, std::uint16_t time, std::time_t &when);
 
 // Sets the modification time from a packed MS-DOS date and time read as local time.
 bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time);

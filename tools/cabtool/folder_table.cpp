@@ -1,6 +1,7 @@
 #include "folder_table.h"
 
 #include "cabtool.h"
+#include "engine_io.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,7 +40,7 @@ bool readText(std::FILE *in, std::string &text)
 
 bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why)
 {
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> in(openCabinetFile(path.c_str()));
     if (!in) {
         why = cannotOpen(errno);
         return false;

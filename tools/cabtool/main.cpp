@@ -1,6 +1,7 @@
 // cabtool: lists, tests, extracts and creates cabinet files.
 #include "cabtool.h"
 #include "engine_io.h"
+#include "names.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -94,6 +95,12 @@ int main(int argc, char **argv)
     }
     if ((command == "test" || command == "extract") && !takeWindowMemoryCap(args)) {
         return cabtool::usageError("--max-window-memory takes a size in bytes");
+    }
+    if (command == "list" || command == "test" || command == "extract") {
+        const std::string wrong = cabtool::takeNameEncoding(args);
+        if (!wrong.empty()) {
+            return cabtool::usageError(wrong);
+        }
     }
     if (command == "list") {
         return cabtool::runList(args);

@@ -1,8 +1,11 @@
 #include "names.h"
 
+#include "file_meta.h"
+
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -182,6 +185,28 @@ bool setNameEncoding(const std::string &codePage)
 #endif
 }
 
+std::string takeNameEncoding(std::vector<std::string> &args)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--encoding") {
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            return "--encoding needs a code page";
+        }
+        if (!setNameEncoding(args[i + 1])) {
+#ifdef _WIN32
+            return "--encoding: this build passes names to Windows as stored and takes only raw";
+#else
+            return "--encoding: unknown code page " + escapeControls(args[i + 1]);
+#endif
+        }
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        --i;
+    }
+    return {};
+}
+
 bool convertName(const std::string &stored, bool utf8, const std::string &codePage, std::string &out)
 {
     if (codePage == "raw") {
@@ -246,11 +271,21 @@ std::string shownName(const std::string &stored, std::uint16_t attributes)
     return escapeControls(converted);
 }
 
-std::string cabinetFileName(const std::string &stored)
+std::string cabinetFileName(const std::string &stored, std::string &why)
 {
-    const std::size_t cut = stored.find_last_of("/\\");
-    const std::string last = cut == std::string::npos ? stored : stored.substr(cut + 1);
-    if (last == "." || last == "..") {
+    std::string converted;
+    if (!fileNameOf(stored, 0, converted)) {
+        why = "it cannot be converted to a file name";
+        return {};
+    }
+    const std::vector<std::size_t> cuts = separatorPositions(converted);
+    const std::string last = cuts.empty() ? converted : converted.substr(cuts.back() + 1);
+    if (last.empty() || last == "." || last == "..") {
+        why = "it names no file";
+        return {};
+    }
+    if (last.size() > 255) {
+        why = "it is too long";
         return {};
     }
     return last;

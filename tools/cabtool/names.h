@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cabtool {
 
@@ -18,6 +19,10 @@ inline constexpr std::uint16_t kNameIsUtf8 = 0x80;
 // ("932" and "cp932" stand for CP932), or "raw" for the bytes as stored. False
 // for a code page that cannot be used (a Windows build takes only "raw").
 bool setNameEncoding(const std::string &codePage);
+
+// Takes "--encoding CP" out of the arguments and applies it; what is wrong
+// with it, or empty.
+std::string takeNameEncoding(std::vector<std::string> &args);
 
 // The stored name read in codePage (or as UTF-8 when utf8 is set, or as stored
 // for "raw"). False when some bytes do not convert; out then holds the name
@@ -36,10 +41,12 @@ std::string escapeControls(const std::string &text);
 // A stored name as every listing and message shows it: converted, then escaped.
 std::string shownName(const std::string &stored, std::uint16_t attributes = 0);
 
-// The last part of a cabinet name read from a header (either separator):
-// cabinets of a set are looked for beside the first, never along a path.
-// Empty when nothing usable is left ("", ".", "..").
-std::string cabinetFileName(const std::string &stored);
+// The file name under which a cabinet named in a header is looked for: the
+// stored name converted as file names are, and of it only the last part
+// (either separator), since the cabinets of a set are looked for beside the
+// first and never along a path. Empty, with why filled, when nothing usable is
+// left ("", ".", "..", bytes that do not convert, more than 255 bytes).
+std::string cabinetFileName(const std::string &stored, std::string &why);
 
 // Why Windows would not write a file of this name where it seems to go, or
 // empty: a part that names a device (CON, PRN, AUX, NUL, CONIN$, CONOUT$,

@@ -79,13 +79,20 @@ TEST(StoredNames, NextCabinetIsLookedForByItsLastPart)
         {"../../../../etc/hostname", "hostname"},
         {"/dev/zero", "zero"},
         {"C:\\set\\b.cab", "b.cab"},
+#ifndef _WIN32
+        {"set\\\x95\x5C.cab", "表.cab"},
+        {"bad\x80.cab", ""},
+#endif
         {"..", ""},
         {"sub/.", ""},
         {"sub\\", ""},
         {"", ""},
     };
+    ASSERT_TRUE(cabtool::setNameEncoding("CP932"));
     for (const auto &c : cases) {
-        EXPECT_EQ(cabinetFileName(c.stored), c.want) << c.stored;
+        std::string why;
+        EXPECT_EQ(cabinetFileName(c.stored, why), c.want) << c.stored;
+        EXPECT_EQ(why.empty(), *c.want != '\0') << c.stored;
     }
 }
 

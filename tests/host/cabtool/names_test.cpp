@@ -88,7 +88,9 @@ TEST(StoredNames, NextCabinetIsLookedForByItsLastPart)
         {"sub\\", ""},
         {"", ""},
     };
+#ifndef _WIN32
     ASSERT_TRUE(cabtool::setNameEncoding("CP932"));
+#endif
     for (const auto &c : cases) {
         std::string why;
         EXPECT_EQ(cabinetFileName(c.stored, why), c.want) << c.stored;

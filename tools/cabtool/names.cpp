@@ -175,8 +175,11 @@ bool setNameEncoding(const std::string &codePage)
 #ifdef _WIN32
     return false;
 #else
+    if (codePage.empty()) {
+        return false;  // iconv would take the locale's
+    }
     iconv_t cd = iconv_open("UTF-8", iconvName(codePage).c_str());
-    if (codePage.empty() || cd == reinterpret_cast<iconv_t>(-1)) {
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
         return false;
     }
     iconv_close(cd);

@@ -1,5 +1,7 @@
 #include "engine_io.h"
 
+#include "file_meta.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -234,13 +236,7 @@ std::FILE *openCabinetFile(const char *path)
         return nullptr;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE *stream = fdopen(fd, "rb");
-    if (stream == nullptr) {
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-    }
-    return stream;
+    return streamOver(fd, "rb");
 #endif
 }
 

@@ -10,6 +10,7 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #include <mbctype.h>
 #else
 #include <cerrno>
@@ -211,17 +212,27 @@ std::FILE *createPlainFile(const std::string &path)
         return nullptr;
     }
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        return nullptr;
-    }
-    std::FILE *stream = fdopen(fd, "wb");
+    return fd < 0 ? nullptr : streamOver(fd, "wb");
+#endif
+}
+
+std::FILE *streamOver(int fd, const char *mode)
+{
+#ifdef _WIN32
+    std::FILE *stream = _fdopen(fd, mode);
+#else
+    std::FILE *stream = fdopen(fd, mode);
+#endif
     if (stream == nullptr) {
         const int saved = errno;
+#ifdef _WIN32
+        _close(fd);
+#else
         close(fd);
+#endif
         errno = saved;
     }
     return stream;
-#endif
 }
 
 }  // namespace cabtool

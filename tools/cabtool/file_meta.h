@@ -51,6 +51,10 @@ bool isSymbolicLink(const std::string &path);
 // is a symbolic link, or empty when there is none.
 std::string linkedFolderPart(const std::string &folder, const std::string &stored);
 
+// A stream over an open file descriptor; on failure the descriptor is closed
+// and errno tells why.
+std::FILE *streamOver(int fd, const char *mode);
+
 // Opens path for writing as a new plain file: a symbolic link standing at path
 // is removed first (its target stays as it was), and a link put there in the
 // meantime is not followed. Null with errno set on failure.

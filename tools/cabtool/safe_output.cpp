@@ -12,7 +12,6 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
 #include <mbctype.h>
 #include <windows.h>
 #else
@@ -145,19 +144,12 @@ std::FILE *createTemporaryFor(const std::string &target, std::string &temporary)
     }
     temporary = path.data();
     guardTemporary(temporary);
-#ifdef _WIN32
-    std::FILE *stream = _fdopen(fd, "wb");
-#else
+#ifndef _WIN32
     fchmod(fd, creationMode());  // mkstemp makes it private to the owner
-    std::FILE *stream = fdopen(fd, "wb");
 #endif
+    std::FILE *stream = streamOver(fd, "wb");
     if (stream == nullptr) {
         const int saved = errno;
-#ifdef _WIN32
-        _close(fd);
-#else
-        close(fd);
-#endif
         dropTemporary(temporary);
         temporary.clear();
         errno = saved;

@@ -1,5 +1,6 @@
 // cabtool extract [-d DIR] [--overwrite|--no-overwrite|--keep-newer] FILE.cab
 #include "cabtool.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "names.h"
@@ -143,8 +144,10 @@ int runExtract(const Args &args)
         return kExitFailed;
     }
     ExtractHandler handler(folder, policy);
-    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
-    return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
+    const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
+        return walkCabinets(cabinet, handler, true).failures == 0;
+    });
+    return ok && handler.refused == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

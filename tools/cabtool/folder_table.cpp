@@ -38,10 +38,10 @@ bool readText(std::FILE *in, std::string &text)
 
 }  // namespace
 
-bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why)
+bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset)
 {
     std::unique_ptr<std::FILE, FileCloser> in(openCabinetFile(path.c_str()));
-    if (!in) {
+    if (!in || !seekStream(in.get(), offset)) {
         why = cannotOpen(errno);
         return false;
     }

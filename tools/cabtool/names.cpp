@@ -84,10 +84,27 @@ std::string iconvName(const std::string &codePage)
     return codePage;
 }
 
+// One converter, kept for the run: every name of a listing goes through it.
+iconv_t converterFor(const std::string &codePage)
+{
+    static std::string openedFor;
+    static iconv_t converter = reinterpret_cast<iconv_t>(-1);
+    if (converter != reinterpret_cast<iconv_t>(-1) && openedFor == codePage) {
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        return converter;
+    }
+    if (converter != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(converter);
+    }
+    converter = iconv_open("UTF-8", iconvName(codePage).c_str());
+    openedFor = codePage;
+    return converter;
+}
+
 bool convertWithIconv(const std::string &stored, const std::string &codePage, std::string &out)
 {
     out.clear();
-    iconv_t cd = iconv_open("UTF-8", iconvName(codePage).c_str());
+    iconv_t cd = converterFor(codePage);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         checkUtf8(stored, out);
         return false;
@@ -115,7 +132,6 @@ bool convertWithIconv(const std::string &stored, const std::string &codePage, st
     std::size_t toLeft = sizeof buffer;
     iconv(cd, nullptr, nullptr, &to, &toLeft);  // the shift state's closing bytes, if any
     out.append(buffer, static_cast<std::size_t>(to - buffer));
-    iconv_close(cd);
     return ok;
 }
 #endif

@@ -1,9 +1,11 @@
-// cabtool extract [-d DIR] FILE.cab
+// cabtool extract [-d DIR] [--overwrite|--no-overwrite|--keep-newer] FILE.cab
 #include "cabtool.h"
 #include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
+#include "names.h"
 #include "progress.h"
+#include "safe_output.h"
 #include "set_size.h"
 #include "set_walk.h"
 
@@ -17,81 +19,100 @@ namespace {
 
 class ExtractHandler final : public WalkHandler {
 public:
-    explicit ExtractHandler(std::string folder) : folder_(std::move(folder)) {}
+    ExtractHandler(std::string folder, Overwrite policy) : folder_(std::move(folder)), policy_(policy) {}
 
     int refused = 0;
 
     std::int32_t fileStart(const CabNotifyRecord &record) override
     {
-        const std::string stored = record.text1;
-        const std::string why = unsafeNameReason(stored);
-        if (!why.empty()) {
-            report(stored + ": refused, " + why);
-            ++refused;
-            return 0;
+        std::string name;
+        if (!fileNameOf(record.text1, record.attributes, name)) {
+            return refuse(shownName(record.text1, record.attributes),
+                          "the name does not convert to a file name (see --encoding)");
         }
-        path_ = outputPath(folder_, stored);
-        const std::string linked = linkedFolderPart(folder_, stored);
+        std::string why = unsafeNameReason(name);
+#ifdef _WIN32
+        if (why.empty()) {
+            why = windowsNameReason(ansiToUtf8(name));
+        }
+#endif
+        if (!why.empty()) {
+            return refuse(escapeControls(name), why);
+        }
+        path_ = outputPath(folder_, name);
+        const std::string linked = linkedFolderPart(folder_, name);
         if (!linked.empty()) {
-            report(stored + ": refused, " + linked + " is a symbolic link");
-            ++refused;
-            return 0;
+            return refuse(escapeControls(name), escapeControls(linked) + " is a symbolic link");
         }
         const std::size_t cut = path_.find_last_of('/');
         if (cut != std::string::npos && cut != 0) {
             makeDirectories(path_.substr(0, cut));
         }
-        // A read-only file left by an earlier extraction is replaced (a link's
-        // target is never touched: the link itself is replaced).
-        if (!isSymbolicLink(path_) && isRegularFile(path_)) {
-            setReadOnly(path_, false);
-        }
-        std::FILE *stream = createPlainFile(path_);
-        if (stream == nullptr) {
-            report(path_ + ": cannot create: " + std::strerror(errno));
-            ++refused;
+        if (keepsExisting(path_, policy_, record.date, record.time)) {
+            // Kept on request: not a failure.
+            report(escapeControls(path_) +
+                   (policy_ == Overwrite::Keep ? ": skipped, it exists" : ": skipped, the file there is newer"));
             return 0;
+        }
+        std::FILE *stream = createTemporaryFor(path_, temporary_);
+        if (stream == nullptr) {
+            return refuse(escapeControls(path_), std::string("cannot create: ") + std::strerror(errno));
         }
         const std::int32_t handle = adoptStream(stream);
         if (handle == -1) {
             std::fclose(stream);
-            report(path_ + ": too many open files");
-            ++refused;
-            return 0;
+            dropTemporary(temporary_);
+            return refuse(escapeControls(path_), "too many open files");
         }
         return handle;
     }
 
     bool fileDone(const CabNotifyRecord &record) override
     {
+        const std::string shown = escapeControls(path_);
         if (closeHandle(record.handle) != 0) {
-            report(path_ + ": cannot finish writing");
-            std::remove(path_.c_str());
+            report(shown + ": cannot finish writing");
+            dropTemporary(temporary_);
             return false;
         }
         // The engine lifts bit 0x40 out of the attributes; read-only is bit 0x01.
-        bool ok = writeStamp(path_, record.date, record.time);
+        bool ok = writeStamp(temporary_, record.date, record.time);
         if ((record.attributes & 0x01) != 0) {
-            ok = setReadOnly(path_, true) && ok;
+            ok = setReadOnly(temporary_, true) && ok;
         }
         if (!ok) {
-            report(path_ + ": cannot set its date or attributes");
+            report(shown + ": cannot set its date or attributes");
         }
+        if (!moveIntoPlace(temporary_, path_)) {
+            report(shown + ": cannot put it in place: " + std::strerror(errno));
+            dropTemporary(temporary_);
+            return false;
+        }
+        forgetTemporary();
         if (!quiet()) {
-            emitLine(stdout, path_);
+            emitLine(stdout, shown);
         }
         return ok;
     }
 
     void fileFailed(const std::string &) override
     {
-        // What the engine left is a truncated file; do not let it pass for the real one.
-        std::remove(path_.c_str());
+        // The target stays as it was; only the partial temporary goes.
+        dropTemporary(temporary_);
     }
 
 private:
+    std::int32_t refuse(const std::string &shown, const std::string &why)
+    {
+        report(shown + ": refused, " + why);
+        ++refused;
+        return 0;
+    }
+
     std::string folder_;
+    Overwrite policy_;
     std::string path_;
+    std::string temporary_;
 };
 
 }  // namespace
@@ -100,8 +121,13 @@ int runExtract(const Args &args)
 {
     std::string folder = ".";
     std::string cabinet;
+    Overwrite policy = Overwrite::Replace;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-d") {
+        if (args[i] == "--overwrite" || args[i] == "--no-overwrite" || args[i] == "--keep-newer") {
+            policy = args[i] == "--overwrite" ? Overwrite::Replace
+                     : args[i] == "--no-overwrite" ? Overwrite::Keep
+                                                   : Overwrite::KeepNewer;
+        } else if (args[i] == "-d") {
             if (i + 1 >= args.size()) {
                 return usageError("-d needs a folder");
             }
@@ -118,10 +144,10 @@ int runExtract(const Args &args)
         return missingCabinet();
     }
     if (!makeDirectories(folder)) {
-        report(folder + ": cannot create the output folder");
+        report(escapeControls(folder) + ": cannot create the output folder");
         return kExitFailed;
     }
-    ExtractHandler handler(folder);
+    ExtractHandler handler(folder, policy);
     const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
         startProgress(filesSizeOfSet(cabinet, true));
         const bool walked = walkCabinets(cabinet, handler, true).failures == 0;

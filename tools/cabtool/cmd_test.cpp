@@ -2,6 +2,7 @@
 #include "cabtool.h"
 #include "embedded.h"
 #include "engine_io.h"
+#include "names.h"
 #include "progress.h"
 #include "set_size.h"
 #include "set_walk.h"
@@ -18,7 +19,7 @@ public:
     bool fileDone(const CabNotifyRecord &record) override
     {
         if (!quiet()) {
-            emitLine(stdout, std::string("ok  ") + record.text1);
+            emitLine(stdout, "ok  " + shownName(record.text1, record.attributes));
         }
         return true;
     }

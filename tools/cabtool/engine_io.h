@@ -22,6 +22,12 @@ CabinetEngine *createEngine(CabError *error);
 // A Quantum window that does not fit is then paged through a temporary file.
 void setWindowMemoryCap(std::uint32_t bytes);
 
+// Opens a cabinet for reading, which must be a regular file: a pipe, device
+// or folder named as a cabinet could hang the tool or feed it without end.
+// Null with errno set on failure, to kNotRegularFile for such a file.
+inline constexpr int kNotRegularFile = -1;
+std::FILE *openCabinetFile(const char *path);
+
 // Puts an already opened stream into the table; -1 when it is full.
 std::int32_t adoptStream(std::FILE *stream);
 // Closes a handle from the table (0 on success).

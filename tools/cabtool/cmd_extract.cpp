@@ -2,6 +2,7 @@
 #include "cabtool.h"
 #include "engine_io.h"
 #include "file_meta.h"
+#include "salvage.h"
 #include "set_walk.h"
 
 #include <cerrno>
@@ -91,8 +92,15 @@ private:
 
 }  // namespace
 
-int runExtract(const Args &args)
+int runExtract(const Args &given)
 {
+    Args args = given;
+    bool salvage = false;
+    SalvageFill fill = SalvageFill::Zero;
+    std::string why;
+    if (!takeSalvageOption(args, &salvage, &fill, why)) {
+        return usageError(why);
+    }
     std::string folder = ".";
     std::string cabinet;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -115,6 +123,9 @@ int runExtract(const Args &args)
     if (!makeDirectories(folder)) {
         report(folder + ": cannot create the output folder");
         return kExitFailed;
+    }
+    if (salvage) {
+        return runSalvage(cabinet, &folder, fill);
     }
     ExtractHandler handler(folder);
     const WalkOutcome outcome = walkCabinets(cabinet, handler, true);

@@ -1,6 +1,7 @@
 // cabtool test FILE.cab: decodes every file of the set and writes nothing.
 #include "cabtool.h"
 #include "engine_io.h"
+#include "salvage.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -21,10 +22,20 @@ public:
 
 }  // namespace
 
-int runTest(const Args &args)
+int runTest(const Args &given)
 {
+    Args args = given;
+    bool salvage = false;
+    SalvageFill fill = SalvageFill::Zero;
+    std::string why;
+    if (!takeSalvageOption(args, &salvage, &fill, why)) {
+        return usageError(why);
+    }
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("test takes one cabinet");
+    }
+    if (salvage) {
+        return runSalvage(args[0], nullptr, fill);
     }
     TestHandler handler;
     const WalkOutcome outcome = walkCabinets(args[0], handler, true);

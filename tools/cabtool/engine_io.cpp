@@ -1,5 +1,7 @@
 #include "engine_io.h"
 
+#include "decoder.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -246,6 +248,11 @@ void setWindowMemoryCap(std::uint32_t bytes)
 std::uint64_t bytesReadByEngine()
 {
     return g_bytesRead;
+}
+
+DecoderCallbacks decoderCallbacks()
+{
+    return DecoderCallbacks{allocBlock, freeBlock, openFile, readFile, writeFile, closeHandle, seekFile};
 }
 
 CabinetEngine *createEngine(CabError *error)

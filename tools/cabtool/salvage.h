@@ -1,0 +1,34 @@
+// cabtool extract --salvage and cabtool test --salvage: what can be read of a
+// damaged cabinet set.
+//
+// A data block whose checksum fails, that does not decode or whose header is
+// impossible is lost. In stored and MSZIP folders every block stands alone
+// once the decoder forgets its history, so reading goes on at the next block;
+// LZX and Quantum carry their state from block to block, so the rest of the
+// folder is lost. Nothing written is guessed: an MSZIP block that refers back
+// past a lost block fails to decode and is lost too.
+#pragma once
+
+#include "cabtool.h"
+
+#include <string>
+
+namespace cabtool {
+
+// What becomes of a file with lost bytes.
+enum class SalvageFill {
+    Zero,  // written, the lost bytes filled with zeros (the default)
+    Skip,  // left out
+};
+
+// Takes "--salvage" or "--salvage=zero|skip" out of args. False with why filled
+// for another value; *salvage tells whether the option was given.
+bool takeSalvageOption(Args &args, bool *salvage, SalvageFill *fill, std::string &why);
+
+// Reads the set from the cabinet at path; writes the files below
+// *outputFolder, or with no folder only reports what it finds. Every damaged
+// file is reported by name with the byte ranges lost. Answers the exit status:
+// kExitFailed when anything was lost, refused or found damaged.
+int runSalvage(const std::string &path, const std::string *outputFolder, SalvageFill fill);
+
+}  // namespace cabtool

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <set>
+#include <tuple>
 
 namespace cabtool {
 
@@ -130,11 +131,6 @@ bool listsContinued(const std::vector<RawEntry> &entries, std::uint16_t a, std::
     return false;
 }
 
-bool sameFile(const SalvageFile &a, const SalvageFile &b)
-{
-    return a.folder == b.folder && a.offset == b.offset && a.size == b.size && a.name == b.name;
-}
-
 // What one cabinet adds to the set. `continued` tells whether its folder 0 goes
 // on with the last folder of the cabinet before it.
 class SetBuilder {
@@ -209,17 +205,15 @@ private:
             return;
         }
         // A file that runs on from an earlier cabinet is listed there too.
-        if (listedBefore) {
-            for (const SalvageFile &known : set_.files) {
-                if (sameFile(known, file)) {
-                    return;
-                }
-            }
+        const bool known = !runningOn_.insert(std::make_tuple(file.folder, file.offset, file.size, file.name)).second;
+        if (listedBefore && known) {
+            return;
         }
         set_.files.push_back(std::move(file));
     }
 
     SalvageSet &set_;
+    std::set<std::tuple<std::size_t, std::uint32_t, std::uint32_t, std::string>> runningOn_;
     std::vector<std::size_t> lastFolders_;
     bool previousRunsOn_ = false;
 };

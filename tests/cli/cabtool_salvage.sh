@@ -60,6 +60,14 @@ grep -qx '2 file(s) good, 1 failure(s)' "$WORK/last.out" || fail "test --salvage
 expect_status 0 "salvage of an intact cabinet" "$CABTOOL" test --salvage mszip.cab
 expect_status 2 "a bad --salvage value" "$CABTOOL" extract --salvage=maybe mszip.cab
 
+# Cut off inside block 3 (folder bytes 98304 on): what lies beyond is lost.
+head -c $(($(block_offset mszip.cab 3) + 100)) mszip.cab >cut.cab
+expect_status 1 "salvage of a cut cabinet" "$CABTOOL" extract --salvage -d cut cut.cab
+expect_line 'cabtool: src\b.bin: damaged, bytes 48304-99999 lost (filled with zeros)'
+expect_line "cabtool: src\\c.txt: damaged, bytes 0-$(($(stat -c %s src/c.txt) - 1)) lost (filled with zeros)"
+cmp -s src/a.bin cut/src/a.bin || fail "a.bin before the cut is not intact"
+expect_salvaged src/b.bin cut/src/b.bin 48304 99999
+
 # MSZIP text: the blocks after a lost one refer back into it, so they are lost
 # too rather than decoded against a history that is not there.
 "$CABTOOL" create -m mszip -o text.cab src/text.txt >/dev/null
@@ -95,6 +103,7 @@ cmp -s src/b.bin entry/src/b.bin || fail "the file after an impossible entry is 
 # A set whose second cabinet is missing: what lies in the first comes out.
 mkdir set
 "$CABTOOL" create -m mszip --max-cabinet 60000 -o set/s.cab $FILES >/dev/null
+expect_status 0 "salvage of a whole set" "$CABTOOL" test --salvage set/s.cab
 rm set/s2.cab
 expect_status 1 "salvage of a set missing a cabinet" "$CABTOOL" extract --salvage -d set-out set/s.cab
 expect_line 'cabtool: set/s2.cab: missing or unreadable; what continues into it, and the files listed only there, are lost'

@@ -95,11 +95,9 @@ private:
 int runExtract(const Args &given)
 {
     Args args = given;
-    bool salvage = false;
-    SalvageFill fill = SalvageFill::Zero;
-    std::string why;
-    if (!takeSalvageOption(args, &salvage, &fill, why)) {
-        return usageError(why);
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
     }
     std::string folder = ".";
     std::string cabinet;
@@ -125,7 +123,7 @@ int runExtract(const Args &given)
         return kExitFailed;
     }
     if (salvage) {
-        return runSalvage(cabinet, &folder, fill);
+        return runSalvage(cabinet, &folder, *salvage);
     }
     ExtractHandler handler(folder);
     const WalkOutcome outcome = walkCabinets(cabinet, handler, true);

@@ -25,17 +25,15 @@ public:
 int runTest(const Args &given)
 {
     Args args = given;
-    bool salvage = false;
-    SalvageFill fill = SalvageFill::Zero;
-    std::string why;
-    if (!takeSalvageOption(args, &salvage, &fill, why)) {
-        return usageError(why);
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
     }
     if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
         return usageError("test takes one cabinet");
     }
     if (salvage) {
-        return runSalvage(args[0], nullptr, fill);
+        return runSalvage(args[0], nullptr, *salvage);
     }
     TestHandler handler;
     const WalkOutcome outcome = walkCabinets(args[0], handler, true);

@@ -470,23 +470,22 @@ int Salvager::conclude() const
     return failures == 0 ? kExitOk : kExitFailed;
 }
 
-bool takeSalvageOption(Args &args, bool *salvage, SalvageFill *fill, std::string &why)
+bool takeSalvageOption(Args &args, std::optional<SalvageFill> &fill)
 {
-    *salvage = false;
-    *fill = SalvageFill::Zero;
     for (std::size_t i = 0; i < args.size();) {
         const std::string &arg = args[i];
         if (arg.compare(0, 9, "--salvage") != 0) {
             ++i;
             continue;
         }
-        if (arg == "--salvage=skip") {
-            *fill = SalvageFill::Skip;
-        } else if (arg != "--salvage" && arg != "--salvage=zero") {
-            why = "--salvage takes zero or skip (" + arg + ")";
+        if (arg == "--salvage" || arg == "--salvage=zero") {
+            fill = SalvageFill::Zero;
+        } else if (arg == "--salvage=skip") {
+            fill = SalvageFill::Skip;
+        } else {
+            usageError("--salvage takes zero or skip (" + arg + ")");
             return false;
         }
-        *salvage = true;
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     }
     return true;

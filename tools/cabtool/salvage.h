@@ -11,6 +11,7 @@
 
 #include "cabtool.h"
 
+#include <optional>
 #include <string>
 
 namespace cabtool {
@@ -21,9 +22,9 @@ enum class SalvageFill {
     Skip,  // left out
 };
 
-// Takes "--salvage" or "--salvage=zero|skip" out of args. False with why filled
-// for another value; *salvage tells whether the option was given.
-bool takeSalvageOption(Args &args, bool *salvage, SalvageFill *fill, std::string &why);
+// Takes "--salvage" or "--salvage=zero|skip" out of args into fill, which
+// stays empty without it. False, with the usage error reported, for another value.
+bool takeSalvageOption(Args &args, std::optional<SalvageFill> &fill);
 
 // Reads the set from the cabinet at path; writes the files below
 // *outputFolder, or with no folder only reports what it finds. Every damaged

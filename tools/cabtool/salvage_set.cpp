@@ -131,8 +131,9 @@ bool listsContinued(const std::vector<RawEntry> &entries, std::uint16_t a, std::
     return false;
 }
 
-// What one cabinet adds to the set. `continued` tells whether its folder 0 goes
-// on with the last folder of the cabinet before it.
+// What each cabinet adds to the set: its folders, the first of which goes on
+// with the last folder of the cabinet before it when a file runs on between
+// them, and its file entries, each placed in the folder stream it reads from.
 class SetBuilder {
 public:
     explicit SetBuilder(SalvageSet &set) : set_(set) {}

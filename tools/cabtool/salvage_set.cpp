@@ -3,6 +3,7 @@
 #include "cabtool.h"
 #include "file_meta.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <set>
@@ -144,19 +145,20 @@ public:
         const bool fromEarlier = (layout.flags & kFlagPrevious) != 0 && listsContinued(entries, kFromPrevious, kBothWays);
         const bool joins = !first && !lastFolders_.empty() && (fromEarlier || previousRunsOn_);
         std::vector<std::size_t> folders;
-        unsigned unreadableFrom = layout.folderCount;
         for (unsigned i = 0; i < layout.folderCount; ++i) {
             SalvageSegment segment;
+            std::uint8_t entry[8];
+            if (!cab.readAt(layout.firstFolder + std::uint64_t{i} * layout.folderEntrySize, entry, sizeof entry)) {
+                report(path + ": the folder table is cut short: folders " + std::to_string(i) + " to " +
+                       std::to_string(layout.folderCount - 1) + " lie beyond the end of the file");
+                ++set_.problems;
+                break;
+            }
             segment.cabinet = path;
             segment.blockHeaderSize = layout.blockHeaderSize;
-            std::uint8_t entry[8];
-            if (cab.readAt(layout.firstFolder + std::uint64_t{i} * layout.folderEntrySize, entry, sizeof entry)) {
-                segment.firstBlock = le32(entry);
-                segment.blocks = le16(entry + 4);
-                segment.type = le16(entry + 6);
-            } else if (unreadableFrom == layout.folderCount) {
-                unreadableFrom = i;  // left without blocks: what lies in it is lost
-            }
+            segment.firstBlock = le32(entry);
+            segment.blocks = le16(entry + 4);
+            segment.type = le16(entry + 6);
             if (i == 0 && joins) {
                 folders.push_back(lastFolders_.back());
             } else {
@@ -167,20 +169,19 @@ public:
             }
             set_.folders[folders.back()].segments.push_back(segment);
         }
-        if (unreadableFrom != layout.folderCount) {
-            report(path + ": the folder table is cut short: folders " + std::to_string(unreadableFrom) + " to " +
-                   std::to_string(layout.folderCount - 1) + " lie beyond the end of the file");
-            ++set_.problems;
-        }
+        const bool whole = folders.size() == layout.folderCount;
         for (RawEntry &entry : entries) {
-            place(entry, folders, joins || (first && fromEarlier), path);
+            place(entry, folders, whole, joins || (first && fromEarlier), path);
         }
-        lastFolders_ = std::move(folders);
+        // A cut table has no last folder for the next cabinet to go on with.
+        lastFolders_ = whole ? std::move(folders) : std::vector<std::size_t>();
         previousRunsOn_ = (layout.flags & kFlagNext) != 0 && listsContinued(entries, kToNext, kBothWays);
     }
 
 private:
-    void place(RawEntry &entry, const std::vector<std::size_t> &folders, bool continued, const std::string &path)
+    // folders: those of the cabinet that could be read; whole when that is all of them.
+    void place(RawEntry &entry, const std::vector<std::size_t> &folders, bool whole, bool continued,
+               const std::string &path)
     {
         SalvageFile &file = entry.file;
         const std::uint16_t index = entry.folderIndex;
@@ -189,14 +190,14 @@ private:
             file.folder = kNoFolder;
         } else if (index < folders.size()) {
             file.folder = folders[index];
-        } else if ((index == kToNext || (index == kBothWays && !continued)) && !folders.empty()) {
+        } else if ((index == kToNext || (index == kBothWays && !continued)) && whole && !folders.empty()) {
             file.folder = folders.back();
         } else if ((index == kFromPrevious || index == kBothWays) && continued && !folders.empty()) {
             file.folder = folders.front();
             listedBefore = true;
         } else {
             report(path + ": " + file.name + ": skipped, its entry names folder " + std::to_string(index) +
-                   (folders.empty() ? ", and the cabinet has none" : ", which does not exist"));
+                   (whole ? ", which does not exist" : ", which cannot be read"));
             ++set_.problems;
             return;
         }
@@ -248,16 +249,32 @@ bool CabinetBytes::readAt(std::uint64_t offset, void *buffer, std::size_t count)
     return offset <= size_ && count <= size_ - offset && readUpTo(offset, buffer, count) == count;
 }
 
+bool CabinetBytes::fill(std::uint64_t offset)
+{
+    constexpr std::size_t kWindow = 1 << 16;
+    window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset)));
+    windowStart_ = offset;
+    if (offset > static_cast<std::uint64_t>(LONG_MAX) || std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fread(window_.data(), 1, window_.size(), file_.get()) != window_.size()) {
+        window_.clear();
+        return false;
+    }
+    return true;
+}
+
 std::size_t CabinetBytes::readUpTo(std::uint64_t offset, void *buffer, std::size_t count)
 {
-    if (!file_ || offset >= size_ || offset > static_cast<std::uint64_t>(LONG_MAX) ||
-        std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
+    if (!file_ || offset >= size_) {
         return 0;
     }
-    if (count > size_ - offset) {
-        count = static_cast<std::size_t>(size_ - offset);
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
+    const bool inWindow = offset >= windowStart_ && offset - windowStart_ + count <= window_.size();
+    if (!inWindow && !fill(offset)) {
+        return 0;
     }
-    return std::fread(buffer, 1, count, file_.get());
+    count = std::min(count, window_.size() - static_cast<std::size_t>(offset - windowStart_));
+    std::memcpy(buffer, window_.data() + (offset - windowStart_), count);
+    return count;
 }
 
 bool readSalvageSet(const std::string &path, SalvageSet &set, std::string &why)

@@ -40,8 +40,14 @@ private:
     struct Closer {
         void operator()(std::FILE *f) const { std::fclose(f); }
     };
+    bool fill(std::uint64_t offset);
+
     std::unique_ptr<std::FILE, Closer> file_;
     std::uint64_t size_ = 0;
+    // Reads go through a window of the file: the structures are read a few
+    // bytes at a time, mostly in order.
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
 };
 
 // One folder's data blocks in one cabinet.

@@ -22,7 +22,8 @@ damage() {
 expect_salvaged() {
   cp "$1" "$WORK/expected"
   chmod u+w "$WORK/expected"
-  head -c $(($4 - $3 + 1)) /dev/zero | dd of="$WORK/expected" bs=1 seek="$3" conv=notrunc 2>/dev/null
+  dd if=/dev/zero of="$WORK/expected" bs=64K count=$(($4 - $3 + 1)) seek="$3" \
+    iflag=count_bytes oflag=seek_bytes conv=notrunc 2>/dev/null
   cmp -s "$WORK/expected" "$2" || fail "$2 is not $1 with bytes $3-$4 zeroed"
 }
 expect_line() {

@@ -78,9 +78,11 @@ expect_status 1 "salvage of MSZIP text" "$CABTOOL" extract --salvage -d text tex
 expect_line "cabtool: src\\text.txt: damaged, bytes 32768-$((size - 1)) lost (filled with zeros)"
 expect_salvaged src/text.txt text/src/text.txt 32768 $((size - 1))
 
-# Stored: reading goes on at the block after the damaged one.
+# Stored, block 2 claiming more bytes than a block holds: reading goes on at
+# the next block.
 "$CABTOOL" create -m none -o stored.cab $FILES >/dev/null
-damage stored.cab 2 stored-bad.cab
+cp stored.cab stored-bad.cab
+printf '\xff\xff' | dd of=stored-bad.cab bs=1 seek=$(($(block_offset stored.cab 2) + 6)) conv=notrunc 2>/dev/null
 expect_status 1 "salvage of a stored folder" "$CABTOOL" extract --salvage -d stored stored-bad.cab
 expect_line 'cabtool: src\b.bin: damaged, bytes 15536-48303 lost (filled with zeros)'
 expect_salvaged src/b.bin stored/src/b.bin 15536 48303

@@ -363,44 +363,50 @@ void Salvager::salvageFolder(std::size_t index, const std::vector<std::size_t> &
             bool intact = stored == 0 ||
                           cabinetChecksum(header.data() + 4, static_cast<std::uint32_t>(header.size() - 4),
                                           cabinetChecksum(compressed.data() + held, pieceSize, 0)) == stored;
-            if (expected == 0) {
+            const bool lastOfFolder = b + 1 == segment.blocks && s + 1 == folder.segments.size();
+            if (expected == 0 && b + 1 == segment.blocks && !lastOfFolder) {
                 // The first piece of a block that the next cabinet completes.
-                if (b + 1 != segment.blocks || s + 1 == folder.segments.size()) {
-                    return;
-                }
                 held += pieceSize;
                 heldIntact = intact;
                 continue;
-            }
-            if (expected > kBlockSize) {
-                return;
             }
             const std::uint32_t total = held + pieceSize;
             intact = intact && heldIntact;
             held = 0;
             heldIntact = true;
+            // A block that claims no bytes, or more than a block holds, has a
+            // damaged header. Every block of a folder but its last holds a full
+            // 32768 bytes, so where blocks stand alone reading goes on after it.
+            std::uint32_t length = expected;
+            if (expected == 0 || expected > kBlockSize) {
+                if (!blocksStandAlone || lastOfFolder) {
+                    return;
+                }
+                length = kBlockSize;
+                intact = false;
+            }
             std::uint32_t produced = 0;
             if (intact && decoder.ops == nullptr) {
                 std::memcpy(block.data(), compressed.data(), total);
                 produced = total;
             } else if (intact) {
-                produced = (type & 0x0F) == 1 ? kBlockSize : expected;
+                produced = (type & 0x0F) == 1 ? kBlockSize : length;
                 if (decoder.ops->decodeBlock(decoder.object, compressed.data(), total, block.data(), &produced) !=
                     DecoderResult::Ok) {
                     intact = false;
                 }
             }
-            if (intact && produced == expected) {
-                feeder.feed(pos, block.data(), expected);
+            if (intact && produced == length) {
+                feeder.feed(pos, block.data(), length);
             } else if (blocksStandAlone) {
-                feeder.feed(pos, nullptr, expected);
+                feeder.feed(pos, nullptr, length);
                 if (decoder.ops != nullptr) {
                     decoder.ops->resetDecoder(decoder.object);
                 }
             } else {
                 return;
             }
-            pos += expected;
+            pos += length;
         }
     }
     feeder.lostFrom(pos);

@@ -1,5 +1,6 @@
 // cabtool extract [-d DIR] FILE.cab
 #include "cabtool.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "salvage.h"
@@ -126,8 +127,10 @@ int runExtract(const Args &given)
         return runSalvage(cabinet, &folder, *salvage);
     }
     ExtractHandler handler(folder);
-    const WalkOutcome outcome = walkCabinets(cabinet, handler, true);
-    return outcome.failures == 0 && handler.refused == 0 ? kExitOk : kExitFailed;
+    const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
+        return walkCabinets(cabinet, handler, true).failures == 0;
+    });
+    return ok && handler.refused == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -1,5 +1,6 @@
 // cabtool list FILE.cab: the folders and every file entry of one cabinet.
 #include "cabtool.h"
+#include "embedded.h"
 #include "folder_table.h"
 #include "set_walk.h"
 
@@ -60,21 +61,19 @@ public:
     }
 };
 
-}  // namespace
-
-int runList(const Args &args)
+// One cabinet of the file; a cabinet inside the file has been introduced already.
+int listCabinet(const Args &args, const CabinetPlace &place)
 {
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("list takes one cabinet");
-    }
     CabinetInfo info;
     std::string why;
-    if (!readCabinetInfo(args[0], info, why)) {
+    if (!readCabinetInfo(args[0], info, why, place.offset)) {
         report(args[0] + ": " + why);
         return kExitFailed;
     }
-    std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
-                static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    if (!place.embedded) {
+        std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
+                    static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+    }
     if (!info.previousName.empty()) {
         std::printf("previous cabinet: %s\n", info.previousName.c_str());
     }
@@ -89,6 +88,18 @@ int runList(const Args &args)
     const WalkOutcome outcome = walkCabinets(args[0], handler, false);
     std::printf("%d file(s)\n", handler.entries);
     return outcome.failures == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int runList(const Args &args)
+{
+    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
+        return usageError("list takes one cabinet");
+    }
+    const bool ok = forEachCabinet(args[0], false,
+                                   [&args](const CabinetPlace &place) { return listCabinet(args, place) == kExitOk; });
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -1,5 +1,6 @@
 // cabtool test FILE.cab: decodes every file of the set and writes nothing.
 #include "cabtool.h"
+#include "embedded.h"
 #include "engine_io.h"
 #include "salvage.h"
 #include "set_walk.h"
@@ -36,9 +37,19 @@ int runTest(const Args &given)
         return runSalvage(args[0], nullptr, *salvage);
     }
     TestHandler handler;
-    const WalkOutcome outcome = walkCabinets(args[0], handler, true);
-    std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
-    return outcome.failures == 0 ? kExitOk : kExitFailed;
+    WalkOutcome outcome;
+    bool walked = false;
+    const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
+        walked = true;
+        const WalkOutcome one = walkCabinets(args[0], handler, true);
+        outcome.files += one.files;
+        outcome.failures += one.failures;
+        return one.failures == 0;
+    });
+    if (walked) {
+        std::printf("%d file(s) good, %d failure(s)\n", outcome.files, outcome.failures);
+    }
+    return ok && outcome.failures == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

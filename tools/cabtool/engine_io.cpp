@@ -2,6 +2,7 @@
 
 #include "decoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -20,6 +21,21 @@ constexpr std::int32_t kFirstHandle = 3;
 std::FILE *g_streams[kMaxHandles];
 int g_lastOpenFailure = 0;
 std::uint64_t g_bytesRead = 0;
+
+// The cabinet window (setCabinetWindow), and each handle's view through it.
+struct Window {
+    std::string path;
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+};
+Window g_window;
+struct View {
+    bool windowed = false;
+    std::uint64_t base = 0;
+    std::uint32_t size = 0;
+    std::uint64_t position = 0;  // from base
+};
+View g_views[kMaxHandles];
 
 // Flag bits as the C runtime's _open numbers them.
 constexpr std::int32_t kAccessMask = 0x3;
@@ -159,6 +175,15 @@ std::int32_t openFile(const char *path, std::int32_t flags, std::int32_t)
     if (handle == -1) {
         std::fclose(stream);
         g_lastOpenFailure = EMFILE;
+        return -1;
+    }
+    if ((flags & kAccessMask) == 0 && (flags & kCreate) == 0 && !g_window.path.empty() && g_window.path == path) {
+        if (!seekStream(stream, g_window.offset)) {
+            g_lastOpenFailure = errno;
+            closeHandle(handle);
+            return -1;
+        }
+        g_views[handle - kFirstHandle] = View{true, g_window.offset, g_window.size, 0};
     }
     return handle;
 }
@@ -169,10 +194,16 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
     if (stream == nullptr) {
         return -1;
     }
+    View &view = g_views[handle - kFirstHandle];
+    if (view.windowed) {
+        const std::uint64_t left = view.position >= view.size ? 0 : view.size - view.position;
+        count = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, left));
+    }
     const std::size_t got = std::fread(buffer, 1, count, stream);
     if (got < count && std::ferror(stream)) {
         return -1;
     }
+    view.position += got;
     g_bytesRead += got;
     return static_cast<std::int32_t>(got);
 }
@@ -192,7 +223,20 @@ std::int32_t writeFile(std::int32_t handle, const void *buffer, std::uint32_t co
 std::int32_t seekFile(std::int32_t handle, std::int32_t offset, std::int32_t origin)
 {
     std::FILE *stream = streamOf(handle);
-    if (stream == nullptr || std::fseek(stream, offset, origin == 1 ? SEEK_CUR : SEEK_SET) != 0) {
+    if (stream == nullptr) {
+        return -1;
+    }
+    View &view = g_views[handle - kFirstHandle];
+    if (view.windowed) {
+        const std::int64_t from = origin == 1 ? static_cast<std::int64_t>(view.position) : origin == 2 ? view.size : 0;
+        const std::int64_t target = from + offset;
+        if (target < 0 || target > 0x7FFFFFFF || !seekStream(stream, view.base + static_cast<std::uint64_t>(target))) {
+            return -1;
+        }
+        view.position = static_cast<std::uint64_t>(target);
+        return static_cast<std::int32_t>(target);
+    }
+    if (std::fseek(stream, offset, origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET) != 0) {
         return -1;
     }
     const long position = std::ftell(stream);
@@ -206,6 +250,7 @@ std::int32_t adoptStream(std::FILE *stream)
     for (int slot = 0; slot < kMaxHandles; ++slot) {
         if (g_streams[slot] == nullptr) {
             g_streams[slot] = stream;
+            g_views[slot] = View{};
             return kFirstHandle + slot;
         }
     }
@@ -243,6 +288,30 @@ void setWindowMemoryCap(std::uint32_t bytes)
 {
     g_capped = true;
     g_cap = bytes;
+}
+
+void setCabinetWindow(const std::string &path, std::uint64_t offset, std::uint32_t size)
+{
+    g_window = Window{path, offset, size};
+}
+
+void clearCabinetWindow()
+{
+    g_window = Window{};
+}
+
+std::uint64_t cabinetWindowOffset(const std::string &path)
+{
+    return !g_window.path.empty() && g_window.path == path ? g_window.offset : 0;
+}
+
+bool seekStream(std::FILE *stream, std::uint64_t position)
+{
+#ifdef _WIN32
+    return _fseeki64(stream, static_cast<long long>(position), SEEK_SET) == 0;
+#else
+    return fseeko(stream, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
 }
 
 std::uint64_t bytesReadByEngine()

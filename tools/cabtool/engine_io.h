@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct DecoderCallbacks;
 
@@ -37,5 +38,18 @@ int openHandleCount();
 // Bytes read through the engine's read callback since the program started:
 // what the engine has fetched from cabinets.
 std::uint64_t bytesReadByEngine();
+
+// Presents the cabinet of `size` bytes at `offset` in the file at path as if it
+// were the whole file: every later open of that path through the callbacks
+// reads from the cabinet's first byte, seeks are shifted by the offset, an
+// end-relative seek counts from the cabinet's end and reads stop there. One
+// window at a time.
+void setCabinetWindow(const std::string &path, std::uint64_t offset, std::uint32_t size);
+void clearCabinetWindow();
+// Where the window over path begins in the file, 0 when there is none.
+std::uint64_t cabinetWindowOffset(const std::string &path);
+
+// Seeks a stream to a position that may lie beyond 2 GiB.
+bool seekStream(std::FILE *stream, std::uint64_t position);
 
 }  // namespace cabtool

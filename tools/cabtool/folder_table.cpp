@@ -1,6 +1,7 @@
 #include "folder_table.h"
 
 #include "cabtool.h"
+#include "engine_io.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -37,10 +38,10 @@ bool readText(std::FILE *in, std::string &text)
 
 }  // namespace
 
-bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why)
+bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset)
 {
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-    if (!in) {
+    if (!in || !seekStream(in.get(), offset)) {
         why = cannotOpen(errno);
         return false;
     }

@@ -22,8 +22,9 @@ struct CabinetInfo {
     std::vector<FolderInfo> folders;
 };
 
-// False with why filled when the header or folder table cannot be read.
-bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why);
+// False with why filled when the header or folder table cannot be read. The
+// cabinet begins at `offset` in the file (a cabinet inside another file).
+bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset = 0);
 
 // "none", "MSZIP", "Quantum window 2^N", "LZX window 2^N", or the raw number.
 std::string describeCompression(std::uint16_t type);

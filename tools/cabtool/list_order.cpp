@@ -1,5 +1,7 @@
 #include "list_order.h"
 
+#include "engine_io.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -33,13 +35,13 @@ bool goesOn(std::uint16_t folder) { return folder == kToNext || folder == kBothW
 }  // namespace
 
 bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16_t count,
-                  std::vector<ListEntry> &entries)
+                  std::vector<ListEntry> &entries, std::uint64_t offset)
 {
     entries.clear();
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
     unsigned char header[36];
-    if (!in || std::fread(header, 1, sizeof header, in.get()) != sizeof header ||
-        (le(header + 30, 2) & kFlagHasNext) != 0 || std::fseek(in.get(), static_cast<long>(firstEntry), SEEK_SET) != 0) {
+    if (!in || !seekStream(in.get(), offset) || std::fread(header, 1, sizeof header, in.get()) != sizeof header ||
+        (le(header + 30, 2) & kFlagHasNext) != 0 || !seekStream(in.get(), offset + firstEntry)) {
         return false;
     }
     std::uint32_t position = firstEntry;

@@ -22,13 +22,14 @@ struct ListEntry {
     std::uint32_t offset = 0;
 };
 
-// Reads `count` entries of the cabinet at path from position firstEntry.
+// Reads `count` entries of the cabinet that begins at `offset` in the file at
+// path, from position firstEntry of the cabinet.
 // False when the cabinet names a next cabinet (a file that runs on into it
 // makes the engine read the next cabinet's list, which this order cannot
 // cover) or when the list cannot be read whole; the engine then reads it as
 // it stands and reports what is wrong itself.
 bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16_t count,
-                  std::vector<ListEntry> &entries);
+                  std::vector<ListEntry> &entries, std::uint64_t offset = 0);
 
 // Entry indexes in the order to read them: the entries that begin in an
 // earlier cabinet first, then those of real folders by folder and offset, then

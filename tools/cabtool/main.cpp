@@ -1,5 +1,6 @@
 // cabtool: lists, tests, extracts and creates cabinet files.
 #include "cabtool.h"
+#include "embedded.h"
 #include "engine_io.h"
 
 #include <cstddef>
@@ -94,6 +95,9 @@ int main(int argc, char **argv)
     }
     if ((command == "test" || command == "extract") && !takeWindowMemoryCap(args)) {
         return cabtool::usageError("--max-window-memory takes a size in bytes");
+    }
+    if ((command == "list" || command == "test" || command == "extract") && !cabtool::takeOffsetOption(args)) {
+        return cabtool::usageError("--offset takes a byte offset, decimal or 0x hexadecimal");
     }
     if (command == "list") {
         return cabtool::runList(args);

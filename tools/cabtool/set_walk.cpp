@@ -38,7 +38,8 @@ void steerFileList(CallState &state, CabNotifyRecord &record)
     if (!state.listPlanned) {
         state.listPlanned = true;
         if (state.handler->producesData() &&
-            readFileList(state.folder + state.opened, record.value, record.folderIndex, state.entries)) {
+            readFileList(state.folder + state.opened, record.value, record.folderIndex, state.entries,
+                         cabinetWindowOffset(state.folder + state.opened))) {
             state.order = folderOrder(state.entries);
         }
         if (!state.order.empty()) {

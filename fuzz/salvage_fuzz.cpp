@@ -46,6 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0) {
         std::abort();
     }
-    cabtool::runSalvage(path, nullptr, cabtool::SalvageFill::Zero);
+    cabtool::runSalvage(path, 0, nullptr, cabtool::SalvageFill::Zero);
     return 0;
 }

@@ -59,6 +59,12 @@ expect_status 1 "test --salvage" "$CABTOOL" test --salvage mszip-bad.cab
 expect_line 'cabtool: src\b.bin: damaged, bytes 15536-48303 lost'
 grep -qx '2 file(s) good, 1 failure(s)' "$WORK/last.out" || fail "test --salvage does not count 2 good files"
 expect_status 0 "salvage of an intact cabinet" "$CABTOOL" test --salvage mszip.cab
+# The same damaged cabinet inside an installer-like file, after an intact one.
+{ head -c 5000 /dev/urandom; cat mszip.cab mszip-bad.cab; } >setup.exe
+expect_status 1 "salvage of cabinets inside another file" "$CABTOOL" extract --salvage -d inside setup.exe
+expect_line 'cabtool: src\b.bin: damaged, bytes 15536-48303 lost (filled with zeros)'
+grep -c '^inside/src/b.bin$' "$WORK/last.out" | grep -qx 2 || fail "not both cabinets inside setup.exe were salvaged"
+expect_salvaged src/b.bin inside/src/b.bin 15536 48303
 expect_status 2 "a bad --salvage value" "$CABTOOL" extract --salvage=maybe mszip.cab
 
 # Cut off inside block 3 (folder bytes 98304 on): what lies beyond is lost.

@@ -124,7 +124,7 @@ int runExtract(const Args &given)
         return kExitFailed;
     }
     if (salvage) {
-        return runSalvage(cabinet, &folder, *salvage);
+        return salvageEach(cabinet, &folder, *salvage);
     }
     ExtractHandler handler(folder);
     const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {

@@ -34,7 +34,7 @@ int runTest(const Args &given)
         return usageError("test takes one cabinet");
     }
     if (salvage) {
-        return runSalvage(args[0], nullptr, *salvage);
+        return salvageEach(args[0], nullptr, *salvage);
     }
     TestHandler handler;
     WalkOutcome outcome;

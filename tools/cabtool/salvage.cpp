@@ -1,5 +1,6 @@
 #include "salvage.h"
 
+#include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "folder_table.h"
@@ -342,7 +343,7 @@ void Salvager::salvageFolder(std::size_t index, const std::vector<std::size_t> &
     for (std::size_t s = 0; s < folder.segments.size(); ++s) {
         const SalvageSegment &segment = folder.segments[s];
         CabinetBytes cab;
-        if (segment.type != type || !cab.open(segment.cabinet)) {
+        if (segment.type != type || !cab.open(segment.cabinet, segment.base)) {
             return;
         }
         header.resize(segment.blockHeaderSize);
@@ -497,17 +498,25 @@ bool takeSalvageOption(Args &args, std::optional<SalvageFill> &fill)
     return true;
 }
 
-int runSalvage(const std::string &path, const std::string *outputFolder, SalvageFill fill)
+int runSalvage(const std::string &path, std::uint64_t offset, const std::string *outputFolder, SalvageFill fill)
 {
     SalvageSet set;
     std::string why;
-    if (!readSalvageSet(path, set, why)) {
+    if (!readSalvageSet(path, offset, set, why)) {
         report(path + ": " + why);
         return kExitFailed;
     }
     Salvager salvager(set, outputFolder, fill);
     salvager.run();
     return salvager.conclude();
+}
+
+int salvageEach(const std::string &path, const std::string *outputFolder, SalvageFill fill)
+{
+    const bool ok = forEachCabinet(path, true, [&](const CabinetPlace &place) {
+        return runSalvage(path, place.offset, outputFolder, fill) == kExitOk;
+    });
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace cabtool

@@ -11,6 +11,7 @@
 
 #include "cabtool.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -26,10 +27,14 @@ enum class SalvageFill {
 // stays empty without it. False, with the usage error reported, for another value.
 bool takeSalvageOption(Args &args, std::optional<SalvageFill> &fill);
 
-// Reads the set from the cabinet at path; writes the files below
-// *outputFolder, or with no folder only reports what it finds. Every damaged
-// file is reported by name with the byte ranges lost. Answers the exit status:
-// kExitFailed when anything was lost, refused or found damaged.
-int runSalvage(const std::string &path, const std::string *outputFolder, SalvageFill fill);
+// Reads the set from the cabinet at byte `offset` of the file at path; writes
+// the files below *outputFolder, or with no folder only reports what it finds.
+// Every damaged file is reported by name with the byte ranges lost. Answers
+// the exit status: kExitFailed when anything was lost, refused or found damaged.
+int runSalvage(const std::string &path, std::uint64_t offset, const std::string *outputFolder, SalvageFill fill);
+
+// runSalvage on every cabinet that the file at path holds, or on the one
+// picked with --offset, as list, test and extract take them.
+int salvageEach(const std::string &path, const std::string *outputFolder, SalvageFill fill);
 
 }  // namespace cabtool

@@ -139,7 +139,7 @@ class SetBuilder {
 public:
     explicit SetBuilder(SalvageSet &set) : set_(set) {}
 
-    void addCabinet(CabinetBytes &cab, const Layout &layout, const std::string &path, bool first)
+    void addCabinet(CabinetBytes &cab, std::uint64_t base, const Layout &layout, const std::string &path, bool first)
     {
         std::vector<RawEntry> entries = readEntries(cab, layout, path, set_.problems);
         const bool fromEarlier = (layout.flags & kFlagPrevious) != 0 && listsContinued(entries, kFromPrevious, kBothWays);
@@ -155,6 +155,7 @@ public:
                 break;
             }
             segment.cabinet = path;
+            segment.base = base;
             segment.blockHeaderSize = layout.blockHeaderSize;
             segment.firstBlock = le32(entry);
             segment.blocks = le16(entry + 4);
@@ -230,7 +231,7 @@ std::string besideFirst(const std::string &folder, const std::string &stored)
 
 }  // namespace
 
-bool CabinetBytes::open(const std::string &path)
+bool CabinetBytes::open(const std::string &path, std::uint64_t base)
 {
     if (!isRegularFile(path)) {
         return false;
@@ -240,8 +241,12 @@ bool CabinetBytes::open(const std::string &path)
         return false;
     }
     const long end = std::ftell(file_.get());
-    size_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
-    return end >= 0;
+    if (end < 0 || static_cast<std::uint64_t>(end) < base) {
+        return false;
+    }
+    base_ = base;
+    size_ = static_cast<std::uint64_t>(end) - base;
+    return true;
 }
 
 bool CabinetBytes::readAt(std::uint64_t offset, void *buffer, std::size_t count)
@@ -254,7 +259,8 @@ bool CabinetBytes::fill(std::uint64_t offset)
     constexpr std::size_t kWindow = 1 << 16;
     window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset)));
     windowStart_ = offset;
-    if (offset > static_cast<std::uint64_t>(LONG_MAX) || std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+    const std::uint64_t at = base_ + offset;
+    if (at > static_cast<std::uint64_t>(LONG_MAX) || std::fseek(file_.get(), static_cast<long>(at), SEEK_SET) != 0 ||
         std::fread(window_.data(), 1, window_.size(), file_.get()) != window_.size()) {
         window_.clear();
         return false;
@@ -277,7 +283,7 @@ std::size_t CabinetBytes::readUpTo(std::uint64_t offset, void *buffer, std::size
     return count;
 }
 
-bool readSalvageSet(const std::string &path, SalvageSet &set, std::string &why)
+bool readSalvageSet(const std::string &path, std::uint64_t base, SalvageSet &set, std::string &why)
 {
     std::string folder;
     std::string name;
@@ -290,7 +296,9 @@ bool readSalvageSet(const std::string &path, SalvageSet &set, std::string &why)
         CabinetBytes cab;
         Layout layout;
         std::string problem;
-        if (!cab.open(current)) {
+        // Later cabinets are files of their own.
+        const std::uint64_t at = first ? base : 0;
+        if (!cab.open(current, at)) {
             problem = "missing or unreadable";
         } else if (!readLayout(cab, layout, problem)) {
         } else if (!first && (layout.setId != previous.setId || layout.index != previous.index + 1)) {
@@ -306,7 +314,7 @@ bool readSalvageSet(const std::string &path, SalvageSet &set, std::string &why)
             return true;
         }
         seen.insert(current);
-        builder.addCabinet(cab, layout, current, first);
+        builder.addCabinet(cab, at, layout, current, first);
         if ((layout.flags & kFlagNext) == 0) {
             return true;
         }

@@ -29,8 +29,9 @@ inline std::uint32_t le32(const std::uint8_t *p)
 // Reads from one cabinet file; every read must lie wholly inside the file.
 class CabinetBytes {
 public:
-    // False when path is not a regular file or cannot be opened.
-    bool open(const std::string &path);
+    // The cabinet from byte `base` of the file at path on (a cabinet inside
+    // another file). False when path is not a regular file or cannot be opened.
+    bool open(const std::string &path, std::uint64_t base = 0);
     std::uint64_t size() const { return size_; }
     bool readAt(std::uint64_t offset, void *buffer, std::size_t count);
     // Reads what there is of count bytes at offset; answers how many.
@@ -43,7 +44,8 @@ private:
     bool fill(std::uint64_t offset);
 
     std::unique_ptr<std::FILE, Closer> file_;
-    std::uint64_t size_ = 0;
+    std::uint64_t base_ = 0;
+    std::uint64_t size_ = 0;  // from base_ on
     // Reads go through a window of the file: the structures are read a few
     // bytes at a time, mostly in order.
     std::vector<std::uint8_t> window_;
@@ -52,7 +54,8 @@ private:
 
 // One folder's data blocks in one cabinet.
 struct SalvageSegment {
-    std::string cabinet;  // path
+    std::string cabinet;    // path
+    std::uint64_t base = 0;  // of the cabinet in that file
     std::uint32_t firstBlock = 0;
     std::uint16_t blocks = 0;
     std::uint16_t type = 0;
@@ -85,9 +88,9 @@ struct SalvageSet {
     int problems = 0;                // damage to the structures, already reported
 };
 
-// Reads the cabinet at path and the later cabinets of its set that lie beside
-// it. False only when path cannot be read as a cabinet at all (why filled);
+// Reads the cabinet at byte `base` of the file at path, and the later
+// cabinets of its set that lie beside that file. False only when path cannot be read as a cabinet at all (why filled);
 // damage found on the way is reported and counted in problems.
-bool readSalvageSet(const std::string &path, SalvageSet &set, std::string &why);
+bool readSalvageSet(const std::string &path, std::uint64_t base, SalvageSet &set, std::string &why);
 
 }  // namespace cabtool

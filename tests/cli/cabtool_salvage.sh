@@ -26,6 +26,18 @@ expect_salvaged() {
     iflag=count_bytes oflag=seek_bytes conv=notrunc 2>/dev/null
   cmp -s "$WORK/expected" "$2" || fail "$2 is not $1 with bytes $3-$4 zeroed"
 }
+# expect_as_reported NAME ORIGINAL OUTPUT: OUTPUT is ORIGINAL with the ranges
+# the last run reported lost for NAME zeroed.
+expect_as_reported() {
+  cp "$2" "$WORK/reported"
+  chmod u+w "$WORK/reported"
+  local range
+  for range in $(sed -n "s/^cabtool: $1: damaged, bytes \(.*\) lost.*/\1/p" "$WORK/last.err" | tr -d ','); do
+    dd if=/dev/zero of="$WORK/reported" bs=64K count=$((${range#*-} - ${range%-*} + 1)) seek="${range%-*}" \
+      iflag=count_bytes oflag=seek_bytes conv=notrunc 2>/dev/null
+  done
+  cmp -s "$WORK/reported" "$3" || fail "$3 is not $2 with the bytes reported lost zeroed"
+}
 expect_line() {
   grep -qxF -- "$1" "$WORK/last.err" || { fail "missing: $1"; sed 's/^/  | /' "$WORK/last.err" >&2; }
 }
@@ -113,6 +125,14 @@ cmp -s src/b.bin entry/src/b.bin || fail "the file after an impossible entry is 
 mkdir set
 "$CABTOOL" create -m mszip --max-cabinet 60000 -o set/s.cab $FILES >/dev/null
 expect_status 0 "salvage of a whole set" "$CABTOOL" test --salvage set/s.cab
+# Damage at the end of the second cabinet, in a block of the folder that runs
+# on from the first cabinet into the third.
+cp -r set set-bad
+printf '\xa5\x5a' | dd of=set-bad/s2.cab bs=1 seek=$(($(stat -c %s set/s2.cab) - 50)) conv=notrunc 2>/dev/null
+expect_status 1 "salvage of a set damaged in the middle" "$CABTOOL" extract --salvage -d set-bad-out set-bad/s.cab
+grep -q '^cabtool: src\\b.bin: damaged, bytes ' "$WORK/last.err" || fail "the damage inside b.bin is not reported"
+cmp -s src/a.bin set-bad-out/src/a.bin && cmp -s src/c.txt set-bad-out/src/c.txt || fail "intact files of the set differ"
+expect_as_reported 'src\\b.bin' src/b.bin set-bad-out/src/b.bin
 rm set/s2.cab
 expect_status 1 "salvage of a set missing a cabinet" "$CABTOOL" extract --salvage -d set-out set/s.cab
 expect_line 'cabtool: set/s2.cab: missing or unreadable; what continues into it, and the files listed only there, are lost'

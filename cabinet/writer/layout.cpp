@@ -282,6 +282,13 @@ private:
         return pour(file);
     }
 
+    void reportInput(std::uint32_t bytes) const
+    {
+        if (options_.onInput) {
+            options_.onInput(bytes);
+        }
+    }
+
     // Feeds a file's bytes into the pending block, placing every full block.
     bool pour(const SourceFile &file)
     {
@@ -292,6 +299,7 @@ private:
                     std::min<std::uint32_t>(file.size - done, kBlockSize - static_cast<std::uint32_t>(pending_.size()));
                 pending_.insert(pending_.end(), file.bytes.begin() + done, file.bytes.begin() + done + take);
                 done += take;
+                reportInput(take);
                 if (pending_.size() == kBlockSize && !flushPending()) {
                     return false;
                 }
@@ -316,6 +324,7 @@ private:
                 break;
             }
             done += take;
+            reportInput(take);
             if (pending_.size() == kBlockSize) {
                 ok = flushPending();
             }

@@ -77,6 +77,15 @@ bool Writer::addFileFromPath(const FileInfo &info, const std::string &path)
     return impl_->take(info, file);
 }
 
+std::uint64_t Writer::inputSize() const
+{
+    std::uint64_t total = 0;
+    for (const SourceFile &file : impl_->files) {
+        total += file.size;
+    }
+    return total;
+}
+
 void Writer::beginFolder(const Compression &compression)
 {
     impl_->compression = compression;

@@ -7,8 +7,8 @@ cd "$WORK" || exit 1
 make_corpus src
 "$CABTOOL" create -m none --folder-every 1 -o good.cab src/noise.bin src/docs/numbers.txt >/dev/null || fail "create"
 
-expect_status 0 "--help" "$CABTOOL" --help
-grep -q 'OUT2.cab' "$WORK/last.out" || fail "--help does not name the set naming scheme"
+expect_status 0 "create --help" "$CABTOOL" create --help
+grep -q 'OUT2.cab' "$WORK/last.out" || fail "create --help does not name the set naming scheme"
 expect_status 2 "no arguments" "$CABTOOL"
 expect_status 2 "unknown command" "$CABTOOL" frobnicate
 expect_status 2 "unknown option" "$CABTOOL" extract --bogus good.cab

@@ -33,10 +33,27 @@ void emitLine(std::FILE *stream, const std::string &text);
 // the order in which the files were produced.
 void holdOutput(bool hold);
 void setHeldEntry(int listIndex);
+
+// Usage errors name the mistake and point at the command's help:
+// "cabtool: -d needs a folder (see cabtool extract --help)"; they answer kExitUsage.
 int usageError(const std::string &what);
+// "unknown option --foo for extract".
+int unknownOption(const std::string &option);
+// "missing cabinet file".
+int missingCabinet();
+// For the commands that take one cabinet and no options of their own: kExitOk,
+// or the status of the usage error reported.
+int checkOneCabinet(const Args &args);
+// The command being run, named by usage errors.
+void setCommand(const std::string &command);
 
 // With --verbose, reports name the engine's error codes too.
 void setVerbose(bool verbose);
+
+// With -q, test, extract and create print no line per file and no progress
+// line; reports of failures and test's closing count still come.
+void setQuiet(bool quiet);
+bool quiet();
 
 // What went wrong, in plain words; an open failure carries the system's reason
 // (see lastOpenFailure in engine_io.h).

@@ -2,6 +2,7 @@
 //                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N] -o OUT.cab FILE...
 #include "cabtool.h"
 #include "file_meta.h"
+#include "progress.h"
 
 #include <cabinet/writer.h>
 
@@ -125,7 +126,7 @@ int runCreate(const Args &args)
         } else if (arg == "--no-call-translation") {
             callTranslation = false;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + arg);
+            return unknownOption(arg);
         } else {
             inputs.push_back(arg);
         }
@@ -144,6 +145,7 @@ int runCreate(const Args &args)
     }
     options.setId = setIdFor(options.firstCabinetName);
 
+    options.onInput = [](std::uint32_t bytes) { advanceProgress(bytes); };
     cabwriter::Writer writer(options);
     for (const std::string &input : inputs) {
         if (!isRegularFile(input)) {
@@ -171,12 +173,17 @@ int runCreate(const Args &args)
         return kExitFailed;
     }
     std::vector<std::string> written;
-    if (!writer.buildToDirectory(folder.empty() ? "." : folder, &written)) {
+    startProgress(writer.inputSize());
+    const bool built = writer.buildToDirectory(folder.empty() ? "." : folder, &written);
+    finishProgress();
+    if (!built) {
         report(output + ": " + writer.error());
         return kExitFailed;
     }
     for (const std::string &path : written) {
-        std::printf("%s\n", path.c_str());
+        if (!quiet()) {
+            emitLine(stdout, path);
+        }
     }
     return kExitOk;
 }

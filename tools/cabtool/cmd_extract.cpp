@@ -3,7 +3,9 @@
 #include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
+#include "progress.h"
 #include "salvage.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cerrno>
@@ -76,7 +78,9 @@ public:
         if (!ok) {
             report(path_ + ": cannot set its date or attributes");
         }
-        emitLine(stdout, path_);
+        if (!quiet()) {
+            emitLine(stdout, path_);
+        }
         return ok;
     }
 
@@ -109,15 +113,15 @@ int runExtract(const Args &given)
             }
             folder = args[++i];
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return usageError("unknown option " + args[i]);
+            return unknownOption(args[i]);
         } else if (cabinet.empty()) {
             cabinet = args[i];
         } else {
-            return usageError("extract takes one cabinet");
+            return usageError("extract takes one cabinet file");
         }
     }
     if (cabinet.empty()) {
-        return usageError("extract needs a cabinet");
+        return missingCabinet();
     }
     if (!makeDirectories(folder)) {
         report(folder + ": cannot create the output folder");
@@ -128,7 +132,10 @@ int runExtract(const Args &given)
     }
     ExtractHandler handler(folder);
     const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
-        return walkCabinets(cabinet, handler, true).failures == 0;
+        startProgress(filesSizeOfSet(cabinet, true));
+        const bool walked = walkCabinets(cabinet, handler, true).failures == 0;
+        finishProgress();
+        return walked;
     });
     return ok && handler.refused == 0 ? kExitOk : kExitFailed;
 }

@@ -2,6 +2,8 @@
 #include "cabtool.h"
 #include "embedded.h"
 #include "folder_table.h"
+#include "progress.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -27,9 +29,11 @@ std::string attributeLetters(std::uint16_t attributes)
 
 void printEntry(const CabNotifyRecord &r, const char *note)
 {
-    std::printf("%10u  %04u-%02u-%02u %02u:%02u:%02u  %s  %s%s\n", static_cast<unsigned>(r.value),
-                1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
-                (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2, attributeLetters(r.attributes).c_str(), r.text1, note);
+    char fields[64];
+    std::snprintf(fields, sizeof fields, "%10u  %04u-%02u-%02u %02u:%02u:%02u  ", static_cast<unsigned>(r.value),
+                  1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
+                  (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2);
+    emitLine(stdout, fields + attributeLetters(r.attributes) + "  " + r.text1 + note);
 }
 
 const char *continuation(std::uint16_t folder)
@@ -50,6 +54,7 @@ public:
     {
         printEntry(record, continuation(record.folderIndex));
         ++entries;
+        advanceProgress(record.value);
         return 0;  // listing only: nothing is decoded
     }
     bool fileDone(const CabNotifyRecord &) override { return true; }
@@ -85,7 +90,9 @@ int listCabinet(const Args &args, const CabinetPlace &place)
                     describeCompression(info.folders[f].type).c_str(), static_cast<unsigned>(info.folders[f].blocks));
     }
     ListHandler handler;
+    startProgress(filesSizeOfSet(args[0], false));
     const WalkOutcome outcome = walkCabinets(args[0], handler, false);
+    finishProgress();
     std::printf("%d file(s)\n", handler.entries);
     return outcome.failures == 0 ? kExitOk : kExitFailed;
 }
@@ -94,8 +101,8 @@ int listCabinet(const Args &args, const CabinetPlace &place)
 
 int runList(const Args &args)
 {
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("list takes one cabinet");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
     }
     const bool ok = forEachCabinet(args[0], false,
                                    [&args](const CabinetPlace &place) { return listCabinet(args, place) == kExitOk; });

@@ -2,7 +2,9 @@
 #include "cabtool.h"
 #include "embedded.h"
 #include "engine_io.h"
+#include "progress.h"
 #include "salvage.h"
+#include "set_size.h"
 #include "set_walk.h"
 
 #include <cstdio>
@@ -16,7 +18,9 @@ public:
     std::int32_t fileStart(const CabNotifyRecord &) override { return kDiscardHandle; }
     bool fileDone(const CabNotifyRecord &record) override
     {
-        emitLine(stdout, std::string("ok  ") + record.text1);
+        if (!quiet()) {
+            emitLine(stdout, std::string("ok  ") + record.text1);
+        }
         return true;
     }
 };
@@ -30,8 +34,8 @@ int runTest(const Args &given)
     if (!takeSalvageOption(args, salvage)) {
         return kExitUsage;
     }
-    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) {
-        return usageError("test takes one cabinet");
+    if (const int status = checkOneCabinet(args); status != kExitOk) {
+        return status;
     }
     if (salvage) {
         return salvageEach(args[0], nullptr, *salvage);
@@ -41,7 +45,9 @@ int runTest(const Args &given)
     bool walked = false;
     const bool ok = forEachCabinet(args[0], true, [&](const CabinetPlace &) {
         walked = true;
+        startProgress(filesSizeOfSet(args[0], true));
         const WalkOutcome one = walkCabinets(args[0], handler, true);
+        finishProgress();
         outcome.files += one.files;
         outcome.failures += one.failures;
         return one.failures == 0;

@@ -1,5 +1,6 @@
 #include "cabtool.h"
 #include "engine_io.h"
+#include "progress.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@ namespace cabtool {
 namespace {
 
 bool g_verbose = false;
+bool g_quiet = false;
+std::string g_command;
 bool g_holding = false;
 int g_heldEntry = -1;
 std::map<int, std::vector<std::pair<std::FILE *, std::string>>> g_held;
@@ -54,6 +57,13 @@ std::string plainWords(CabErrorCode code)
     return "unknown error";
 }
 
+void printLine(std::FILE *stream, const std::string &text)
+{
+    clearProgress(stream);
+    std::fprintf(stream, "%s\n", text.c_str());
+    restoreProgress();
+}
+
 }  // namespace
 
 void emitLine(std::FILE *stream, const std::string &text)
@@ -62,7 +72,7 @@ void emitLine(std::FILE *stream, const std::string &text)
         g_held[g_heldEntry].emplace_back(stream, text);
         return;
     }
-    std::fprintf(stream, "%s\n", text.c_str());
+    printLine(stream, text);
 }
 
 void holdOutput(bool hold)
@@ -73,7 +83,7 @@ void holdOutput(bool hold)
     }
     for (const auto &[entry, lines] : g_held) {
         for (const auto &[stream, text] : lines) {
-            std::fprintf(stream, "%s\n", text.c_str());
+            printLine(stream, text);
         }
     }
     g_held.clear();
@@ -92,13 +102,51 @@ void report(const std::string &what)
 
 int usageError(const std::string &what)
 {
-    report(what + " (see cabtool --help)");
+    report(what + " (see cabtool " + (g_command.empty() ? "" : g_command + " ") + "--help)");
     return kExitUsage;
+}
+
+int unknownOption(const std::string &option)
+{
+    return usageError("unknown option " + option + (g_command.empty() ? "" : " for " + g_command));
+}
+
+int missingCabinet()
+{
+    return usageError("missing cabinet file");
+}
+
+int checkOneCabinet(const Args &args)
+{
+    for (const std::string &arg : args) {
+        if (arg.size() > 1 && arg[0] == '-') {
+            return unknownOption(arg);
+        }
+    }
+    if (args.empty()) {
+        return missingCabinet();
+    }
+    return args.size() == 1 ? kExitOk : usageError(g_command + " takes one cabinet file");
+}
+
+void setCommand(const std::string &command)
+{
+    g_command = command;
 }
 
 void setVerbose(bool verbose)
 {
     g_verbose = verbose;
+}
+
+void setQuiet(bool quiet)
+{
+    g_quiet = quiet;
+}
+
+bool quiet()
+{
+    return g_quiet;
 }
 
 std::string describeError(CabErrorCode code)

@@ -1,6 +1,7 @@
 #include "engine_io.h"
 
 #include "decoder.h"
+#include "progress.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -211,13 +212,16 @@ std::int32_t readFile(std::int32_t handle, void *buffer, std::uint32_t count)
 std::int32_t writeFile(std::int32_t handle, const void *buffer, std::uint32_t count)
 {
     if (handle == kDiscardHandle) {
+        advanceProgress(count);
         return static_cast<std::int32_t>(count);
     }
     std::FILE *stream = streamOf(handle);
     if (stream == nullptr) {
         return -1;
     }
-    return static_cast<std::int32_t>(std::fwrite(buffer, 1, count, stream));
+    const std::size_t written = std::fwrite(buffer, 1, count, stream);
+    advanceProgress(written);
+    return static_cast<std::int32_t>(written);
 }
 
 std::int32_t seekFile(std::int32_t handle, std::int32_t offset, std::int32_t origin)

@@ -52,6 +52,7 @@ bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &wh
         return false;
     }
     info.size = le16(header + 8) | (static_cast<std::uint32_t>(le16(header + 10)) << 16);
+    info.filesOffset = le16(header + 16) | (static_cast<std::uint32_t>(le16(header + 18)) << 16);
     const std::uint16_t folderCount = le16(header + 26);
     info.fileCount = le16(header + 28);
     const std::uint16_t flags = le16(header + 30);

@@ -18,6 +18,7 @@ struct CabinetInfo {
     std::uint16_t setId = 0;
     std::uint16_t index = 0;
     std::uint16_t fileCount = 0;
+    std::uint32_t filesOffset = 0;  // of the first file entry
     std::string previousName, nextName;
     std::vector<FolderInfo> folders;
 };

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,9 @@ struct Options {
     // Disk names stored for previous and next cabinets: this label followed by
     // the disk number from 1 ("DISK1", ...); an empty label stores empty names.
     std::string diskLabel = "DISK";
+    // Called during the build as input is taken in, with the bytes just
+    // taken, for a progress display; Writer::inputSize is what they add up to.
+    std::function<void(std::uint32_t)> onInput;
 };
 
 struct FileInfo {
@@ -122,6 +126,8 @@ public:
     bool buildToDirectory(const std::string &directory, std::vector<std::string> *writtenPaths = nullptr);
 
     const std::string &error() const;
+    // Bytes of all the files added so far.
+    std::uint64_t inputSize() const;
 
 private:
     struct Impl;

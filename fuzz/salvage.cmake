@@ -25,7 +25,7 @@ if(NOT WIN32 AND TARGET cabinet AND TARGET cabwriter)
     # The engine and the salvage reader are compiled into the target so that
     # they carry the fuzzer's coverage instrumentation.
     file(GLOB SALVAGE_FUZZ_CABINET_SOURCES CONFIGURE_DEPENDS ${SALVAGE_FUZZ_DIR}/../cabinet/*.cpp)
-    set(SALVAGE_FUZZ_TOOL_SOURCES salvage.cpp salvage_set.cpp embedded.cpp file_meta.cpp engine_io.cpp common.cpp
+    set(SALVAGE_FUZZ_TOOL_SOURCES salvage.cpp salvage_set.cpp embedded.cpp file_meta.cpp engine_io.cpp common.cpp progress.cpp
         folder_table.cpp)
     list(TRANSFORM SALVAGE_FUZZ_TOOL_SOURCES PREPEND ${SALVAGE_TOOL_DIR}/)
     add_executable(salvage_fuzz ${SALVAGE_FUZZ_DIR}/salvage_fuzz.cpp ${SALVAGE_FUZZ_TOOL_SOURCES}

@@ -4,6 +4,7 @@
 #include "engine_io.h"
 #include "file_meta.h"
 #include "folder_table.h"
+#include "progress.h"
 #include "salvage_set.h"
 
 #include "checksum.h"
@@ -224,6 +225,7 @@ private:
         }
         o.endsInGap = false;
         o.done += n;
+        advanceProgress(n);
     }
 
     void lose(Open &o, std::uint64_t n)
@@ -237,6 +239,7 @@ private:
         }
         o.endsInGap = true;
         o.done += n;
+        advanceProgress(n);
     }
 
     void giveUp(Open &o, const std::string &why)
@@ -415,6 +418,11 @@ void Salvager::salvageFolder(std::size_t index, const std::vector<std::size_t> &
 
 void Salvager::run()
 {
+    std::uint64_t total = 0;
+    for (const SalvageFile &file : set_.files) {
+        total += file.size;
+    }
+    startProgress(total);
     std::vector<std::vector<std::size_t>> byFolder(set_.folders.size());
     for (std::size_t i = 0; i < set_.files.size(); ++i) {
         const SalvageFile &file = set_.files[i];
@@ -436,6 +444,7 @@ void Salvager::run()
                          [this](std::size_t a, std::size_t b) { return set_.files[a].offset < set_.files[b].offset; });
         salvageFolder(f, files);
     }
+    finishProgress();
 }
 
 int Salvager::conclude() const

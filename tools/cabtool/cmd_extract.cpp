@@ -6,6 +6,7 @@
 #include "names.h"
 #include "progress.h"
 #include "safe_output.h"
+#include "salvage.h"
 #include "set_size.h"
 #include "set_walk.h"
 
@@ -25,44 +26,27 @@ public:
 
     std::int32_t fileStart(const CabNotifyRecord &record) override
     {
-        std::string name;
-        if (!fileNameOf(record.text1, record.attributes, name)) {
-            return refuse(shownName(record.text1, record.attributes),
-                          "the name does not convert to a file name (see --encoding)");
-        }
-        std::string why = unsafeNameReason(name);
-#ifdef _WIN32
-        if (why.empty()) {
-            why = windowsNameReason(ansiToUtf8(name));
-        }
-#endif
-        if (!why.empty()) {
-            return refuse(escapeControls(name), why);
-        }
-        path_ = outputPath(folder_, name);
-        const std::string linked = linkedFolderPart(folder_, name);
-        if (!linked.empty()) {
-            return refuse(escapeControls(name), escapeControls(linked) + " is a symbolic link");
-        }
-        const std::size_t cut = path_.find_last_of('/');
-        if (cut != std::string::npos && cut != 0) {
-            makeDirectories(path_.substr(0, cut));
-        }
-        if (keepsExisting(path_, policy_, record.date, record.time)) {
+        OutputPlan plan;
+        switch (planOutput(folder_, record.text1, record.attributes, policy_, record.date, record.time, plan)) {
+        case OutputStep::Refuse:
+            return refuse(plan.shown, plan.why);
+        case OutputStep::Skip:
             // Kept on request: not a failure.
-            report(escapeControls(path_) +
-                   (policy_ == Overwrite::Keep ? ": skipped, it exists" : ": skipped, the file there is newer"));
+            report(plan.shown + ": skipped, " + plan.why);
             return 0;
+        case OutputStep::Write:
+            break;
         }
+        path_ = plan.path;
         std::FILE *stream = createTemporaryFor(path_, temporary_);
         if (stream == nullptr) {
-            return refuse(escapeControls(path_), std::string("cannot create: ") + std::strerror(errno));
+            return refuse(plan.shown, std::string("cannot create: ") + std::strerror(errno));
         }
         const std::int32_t handle = adoptStream(stream);
         if (handle == -1) {
             std::fclose(stream);
             dropTemporary(temporary_);
-            return refuse(escapeControls(path_), "too many open files");
+            return refuse(plan.shown, "too many open files");
         }
         return handle;
     }
@@ -75,24 +59,16 @@ public:
             dropTemporary(temporary_);
             return false;
         }
-        // The engine lifts bit 0x40 out of the attributes; read-only is bit 0x01.
-        bool ok = writeStamp(temporary_, record.date, record.time);
-        if ((record.attributes & 0x01) != 0) {
-            ok = setReadOnly(temporary_, true) && ok;
+        // The engine lifts bit 0x40 out of the attributes.
+        std::string why;
+        const bool placed = completeOutput(temporary_, path_, record.date, record.time, record.attributes, why);
+        if (!why.empty()) {
+            report(shown + ": " + why);
         }
-        if (!ok) {
-            report(shown + ": cannot set its date or attributes");
-        }
-        if (!moveIntoPlace(temporary_, path_)) {
-            report(shown + ": cannot put it in place: " + std::strerror(errno));
-            dropTemporary(temporary_);
-            return false;
-        }
-        forgetTemporary();
-        if (!quiet()) {
+        if (placed && !quiet()) {
             emitLine(stdout, shown);
         }
-        return ok;
+        return placed && why.empty();
     }
 
     void fileFailed(const std::string &) override
@@ -117,8 +93,13 @@ private:
 
 }  // namespace
 
-int runExtract(const Args &args)
+int runExtract(const Args &given)
 {
+    Args args = given;
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
+    }
     std::string folder = ".";
     std::string cabinet;
     Overwrite policy = Overwrite::Replace;
@@ -146,6 +127,9 @@ int runExtract(const Args &args)
     if (!makeDirectories(folder)) {
         report(escapeControls(folder) + ": cannot create the output folder");
         return kExitFailed;
+    }
+    if (salvage) {
+        return salvageEach(cabinet, &folder, *salvage, policy);
     }
     ExtractHandler handler(folder, policy);
     const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {

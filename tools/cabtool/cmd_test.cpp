@@ -4,6 +4,7 @@
 #include "engine_io.h"
 #include "names.h"
 #include "progress.h"
+#include "salvage.h"
 #include "set_size.h"
 #include "set_walk.h"
 
@@ -27,10 +28,18 @@ public:
 
 }  // namespace
 
-int runTest(const Args &args)
+int runTest(const Args &given)
 {
+    Args args = given;
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
+    }
     if (const int status = checkOneCabinet(args); status != kExitOk) {
         return status;
+    }
+    if (salvage) {
+        return salvageEach(args[0], nullptr, *salvage);
     }
     TestHandler handler;
     WalkOutcome outcome;

@@ -1,5 +1,6 @@
 #include "engine_io.h"
 
+#include "decoder.h"
 #include "file_meta.h"
 #include "progress.h"
 
@@ -360,6 +361,11 @@ bool seekStream(std::FILE *stream, std::uint64_t position)
 std::uint64_t bytesReadByEngine()
 {
     return g_bytesRead;
+}
+
+DecoderCallbacks decoderCallbacks()
+{
+    return DecoderCallbacks{allocBlock, freeBlock, openFile, readFile, writeFile, closeHandle, seekFile};
 }
 
 CabinetEngine *createEngine(CabError *error)

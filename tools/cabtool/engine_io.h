@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+struct DecoderCallbacks;
+
 namespace cabtool {
 
 // A handle whose writes go nowhere (for testing a cabinet).
@@ -16,6 +18,9 @@ inline constexpr std::int32_t kDiscardHandle = 0x7FFF0000;
 
 // Creates an engine wired to these callbacks; null with *error filled on failure.
 CabinetEngine *createEngine(CabError *error);
+
+// The same callbacks, for code that drives the block decoders itself.
+DecoderCallbacks decoderCallbacks();
 
 // Caps the memory decoders may take for their windows (--max-window-memory):
 // every request of 4 KiB or more counts, except the engine's two block buffers.

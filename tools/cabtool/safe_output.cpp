@@ -1,6 +1,7 @@
 #include "safe_output.h"
 
 #include "file_meta.h"
+#include "names.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -192,6 +193,65 @@ void forgetTemporary()
 #ifndef _WIN32
     g_guarding = 0;
 #endif
+}
+
+OutputStep planOutput(const std::string &folder, const std::string &stored, std::uint16_t attributes,
+                      Overwrite policy, std::uint16_t date, std::uint16_t time, OutputPlan &plan)
+{
+    plan = OutputPlan{};
+    std::string name;
+    if (!fileNameOf(stored, attributes, name)) {
+        plan.shown = shownName(stored, attributes);
+        plan.why = "the name does not convert to a file name (see --encoding)";
+        return OutputStep::Refuse;
+    }
+    plan.shown = escapeControls(name);
+    plan.why = unsafeNameReason(name);
+#ifdef _WIN32
+    if (plan.why.empty()) {
+        plan.why = windowsNameReason(ansiToUtf8(name));
+    }
+#endif
+    if (!plan.why.empty()) {
+        return OutputStep::Refuse;
+    }
+    const std::string linked = linkedFolderPart(folder, name);
+    if (!linked.empty()) {
+        plan.why = escapeControls(linked) + " is a symbolic link";
+        return OutputStep::Refuse;
+    }
+    plan.path = outputPath(folder, name);
+    plan.shown = escapeControls(plan.path);
+    const std::size_t cut = plan.path.find_last_of('/');
+    if (cut != std::string::npos && cut != 0) {
+        makeDirectories(plan.path.substr(0, cut));
+    }
+    if (keepsExisting(plan.path, policy, date, time)) {
+        plan.why = policy == Overwrite::Keep ? "it exists" : "the file there is newer";
+        return OutputStep::Skip;
+    }
+    return OutputStep::Write;
+}
+
+bool completeOutput(const std::string &temporary, const std::string &path, std::uint16_t date, std::uint16_t time,
+                    std::uint16_t attributes, std::string &why)
+{
+    why.clear();
+    // Read-only is bit 0x01 of the stored attributes.
+    bool stamped = writeStamp(temporary, date, time);
+    if ((attributes & 0x01) != 0) {
+        stamped = setReadOnly(temporary, true) && stamped;
+    }
+    if (!moveIntoPlace(temporary, path)) {
+        why = std::string("cannot put it in place: ") + std::strerror(errno);
+        dropTemporary(temporary);
+        return false;
+    }
+    forgetTemporary();
+    if (!stamped) {
+        why = "cannot set its date or attributes";
+    }
+    return true;
 }
 
 }  // namespace cabtool

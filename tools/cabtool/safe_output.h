@@ -40,4 +40,27 @@ void dropTemporary(const std::string &temporary);
 // The temporary is no longer the interrupt's to remove (it was moved into place).
 void forgetTemporary();
 
+// ---- The steps every extracted file takes (extract and --salvage) ----------------
+
+// Where a stored name is written below folder, after every check a name passes.
+struct OutputPlan {
+    std::string path;   // the output path (empty when refused before one was formed)
+    std::string shown;  // the name as messages show it
+    std::string why;    // why it is refused, or why it is skipped
+};
+enum class OutputStep { Write, Skip, Refuse };
+
+// Converts the stored name, refuses names that must not be written (unsafe
+// parts, a linked folder part, on Windows devices and trailing dots or
+// blanks), makes the folders and applies the overwrite policy.
+OutputStep planOutput(const std::string &folder, const std::string &stored, std::uint16_t attributes,
+                      Overwrite policy, std::uint16_t date, std::uint16_t time, OutputPlan &plan);
+
+// Gives the finished, closed temporary the stored date and read-only bit and
+// moves it onto path. False with why set when it could not be put in place
+// (the temporary is gone then); a date or attribute that would not stick is
+// reported as a warning in why with true.
+bool completeOutput(const std::string &temporary, const std::string &path, std::uint16_t date, std::uint16_t time,
+                    std::uint16_t attributes, std::string &why);
+
 }  // namespace cabtool

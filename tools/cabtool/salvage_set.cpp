@@ -2,6 +2,7 @@
 
 #include "cabtool.h"
 #include "file_meta.h"
+#include "names.h"
 
 #include <algorithm>
 #include <climits>
@@ -222,11 +223,13 @@ private:
 };
 
 // The next cabinet is looked for beside the first, by the last part of its name.
+// A later cabinet of the set: beside the first, by the last part of its stored
+// name as the walk finds it; empty when the name cannot be one.
 std::string besideFirst(const std::string &folder, const std::string &stored)
 {
-    const std::size_t cut = stored.find_last_of("/\\");
-    const std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-    return name.empty() || name == "." || name == ".." ? std::string() : folder + name;
+    std::string why;
+    const std::string name = cabinetFileName(stored, why);
+    return name.empty() ? std::string() : folder + name;
 }
 
 }  // namespace
@@ -320,7 +323,7 @@ bool readSalvageSet(const std::string &path, std::uint64_t base, SalvageSet &set
         }
         const std::string next = besideFirst(folder, layout.nextName);
         if (next.empty() || seen.count(next) != 0) {
-            report(current + ": the next cabinet it names (" + layout.nextName +
+            report(escapeControls(current) + ": the next cabinet it names (" + escapeControls(layout.nextName) +
                    ") cannot be one of the set; what continues into it is lost");
             ++set.problems;
             return true;

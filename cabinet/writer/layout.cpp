@@ -23,6 +23,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -39,6 +40,9 @@ constexpr std::uint16_t kFlagPrevious = 1;
 constexpr std::uint16_t kFlagNext = 2;
 constexpr std::uint16_t kFlagReserve = 4;
 constexpr std::uint64_t kNoLimit = 0x7FFFFFFF;  // offsets are read as signed 32-bit seeks
+constexpr std::size_t kMaxFilesPerCabinet = 0xFFFF;
+// Folder indexes from 0xFFFD up mark continued files.
+constexpr std::size_t kMaxFoldersPerCabinet = kContinuedFromPrevious - 1;
 
 struct Piece {
     std::uint16_t uncompressed = 0;  // 0 for the first piece of a split block
@@ -94,6 +98,7 @@ public:
         : options_(options), files_(files), error_(error)
     {
         limit_ = options.maxCabinetSize != 0 ? options.maxCabinetSize : kNoLimit;
+        blockLimit_ = blockLimit(options);
         reserveFields_ = options.reserveFieldsAlways || options.cabinetReserve != 0 ||
                          options.folderReserve != 0 || options.blockReserve != 0;
         folderEntrySize_ = 8u + options.folderReserve;
@@ -173,7 +178,8 @@ private:
     {
         const auto c = static_cast<std::uint32_t>(cabs_.size());
         if (c > 0 && options_.maxCabinetSize == 0) {
-            error_ = "internal: a second cabinet without a size limit";
+            error_ = "the cabinet would pass 2 GiB, the most one cabinet can hold; a cabinet size limit "
+                     "(--max-cabinet) makes a set of cabinets instead";
             return false;
         }
         CabPlan plan;
@@ -235,6 +241,23 @@ private:
         return true;
     }
 
+    // The current cabinet lists as many files or folders as it can: the file
+    // begins the next cabinet of the set, or without a size limit there is none.
+    bool cabinetFullBefore(const SourceFile &file)
+    {
+        if (options_.maxCabinetSize == 0) {
+            error_ = "one cabinet lists at most 65535 files and 65532 folders; a cabinet size limit "
+                     "(--max-cabinet) makes a set of cabinets that holds " + file.stored;
+            return false;
+        }
+        // Placing the closed folder's last blocks may already have begun one.
+        const CabPlan &plan = cabs_.back();
+        if (plan.listed.size() < kMaxFilesPerCabinet && plan.folders.size() < kMaxFoldersPerCabinet) {
+            return true;
+        }
+        return newCabinet(false, 0);
+    }
+
     bool takeFile(std::uint32_t index)
     {
         const SourceFile &file = files_[index];
@@ -248,6 +271,20 @@ private:
                          folders_[openFolder_].firstCabinet != current() ||
                          folders_[openFolder_].type != file.compression.typeWord();
         if (!newFolder && room() < needed) {
+            newFolder = true;
+        }
+        // A folder's stream offsets are 32 bits; without a size limit it must
+        // also fit its blocks into the one cabinet.
+        if (!newFolder) {
+            const std::uint64_t stream = folders_[openFolder_].streamSize + file.size;
+            newFolder = stream > kMaxFileSize ||
+                        (options_.maxCabinetSize == 0 && stream > std::uint64_t{blockLimit_} * kBlockSize);
+        }
+        if (cabs_.back().listed.size() >= kMaxFilesPerCabinet ||
+            (newFolder && cabs_.back().folders.size() >= kMaxFoldersPerCabinet)) {
+            if (!closeFolder() || !cabinetFullBefore(file)) {
+                return false;
+            }
             newFolder = true;
         }
         if (newFolder) {
@@ -267,10 +304,6 @@ private:
             }
         }
         Folder &folder = folders_[openFolder_];
-        if (folder.streamSize + file.size > 0xFFFFFFFFull) {
-            error_ = "a folder's uncompressed stream would pass 4 GiB at " + file.stored;
-            return false;
-        }
         Placement &placement = placements_[index];
         placement.folder = openFolder_;
         placement.offset = static_cast<std::uint32_t>(folder.streamSize);
@@ -308,7 +341,7 @@ private:
         }
         std::FILE *in = std::fopen(file.path.c_str(), "rb");
         if (in == nullptr) {
-            error_ = "cannot open " + file.path;
+            error_ = file.path + ": cannot open: " + std::strerror(errno);
             return false;
         }
         std::uint32_t done = 0;
@@ -319,7 +352,7 @@ private:
                 std::min<std::uint32_t>(file.size - done, kBlockSize - static_cast<std::uint32_t>(have));
             pending_.resize(have + take);
             if (std::fread(pending_.data() + have, 1, take, in) != take) {
-                error_ = "cannot read all of " + file.path + " (did it shrink?)";
+                error_ = file.path + ": cannot read all of it (did it shrink?)";
                 ok = false;
                 break;
             }
@@ -365,6 +398,13 @@ private:
     {
         const std::uint64_t header = blockHeaderSize_;
         while (true) {
+            // A folder entry counts its blocks in this cabinet in 16 bits.
+            if (cabs_.back().folders.back().pieces.size() >= blockLimit_) {
+                if (!newCabinet(true, streamOffset)) {
+                    return false;
+                }
+                continue;
+            }
             const std::uint64_t free = room();
             if (header + data.size() <= free) {
                 cabs_.back().used += header + data.size();
@@ -397,15 +437,14 @@ private:
         }
     }
 
+    // A cabinet's folders are in the order they were opened, so a search by
+    // number finds one without a walk over tens of thousands of them per file.
     std::uint16_t folderIndexIn(std::uint32_t c, std::uint32_t folder) const
     {
         const auto &list = cabs_[c].folders;
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list[i].folder == folder) {
-                return static_cast<std::uint16_t>(i);
-            }
-        }
-        return 0;
+        const auto found = std::lower_bound(list.begin(), list.end(), folder,
+                                            [](const CabFolder &f, std::uint32_t wanted) { return f.folder < wanted; });
+        return found != list.end() && found->folder == folder ? static_cast<std::uint16_t>(found - list.begin()) : 0;
     }
 
     bool serialise(std::uint32_t c, std::vector<std::uint8_t> &out)
@@ -497,7 +536,7 @@ private:
         for (std::size_t f = 0; f < plan.folders.size(); ++f) {
             const CabFolder &folder = plan.folders[f];
             if (folder.pieces.size() > 0xFFFF) {
-                error_ = "more than 65535 data blocks of one folder in one cabinet";
+                error_ = "internal: more than 65535 data blocks of one folder in one cabinet";
                 return false;
             }
             const std::size_t entry = folderTable + f * folderEntrySize_;
@@ -529,6 +568,7 @@ private:
     const std::vector<SourceFile> &files_;
     std::string &error_;
     std::uint64_t limit_ = kNoLimit;
+    std::uint32_t blockLimit_ = 0xFFFF;
     bool reserveFields_ = false;
     std::uint32_t folderEntrySize_ = 8;
     std::uint32_t blockHeaderSize_ = 8;
@@ -544,6 +584,11 @@ private:
 };
 
 }  // namespace
+
+std::uint32_t blockLimit(const Options &options)
+{
+    return std::clamp<std::uint32_t>(options.maxBlocksPerFolder, 1, 0xFFFF);
+}
 
 bool layOutCabinets(const Options &options, const std::vector<SourceFile> &files,
                     std::vector<CabinetImage> &cabinets, std::string &error)

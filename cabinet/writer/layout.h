@@ -10,6 +10,12 @@
 
 namespace cabwriter {
 
+// A file entry's size field is 32 bits.
+inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
+
+// Options::maxBlocksPerFolder within what a folder entry can count.
+std::uint32_t blockLimit(const Options &options);
+
 struct SourceFile {
     FileInfo info;
     std::string stored;  // the name as written into the file entry

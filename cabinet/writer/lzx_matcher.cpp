@@ -9,15 +9,21 @@ namespace cabwriter::lzx {
 
 namespace {
 
-constexpr unsigned kHashBits = 16;
+// Chains are walked to a fixed depth, so their heads scale with the window:
+// a large window with few heads fills every chain with positions that share
+// only a hash, and incompressible input then costs the whole depth per byte.
+unsigned hashBitsFor(unsigned windowBits)
+{
+    return std::clamp(windowBits - 1, 16u, 20u);
+}
 constexpr std::uint32_t kSlack = 8;
 // A match this long is taken at once, without looking one byte further.
 constexpr std::uint32_t kNiceLength = 48;
 
-std::uint32_t hash3(const std::uint8_t *p)
+std::uint32_t hash3(const std::uint8_t *p, unsigned shift)
 {
     const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> shift;
 }
 
 // Rough bits saved by coding a match instead of its bytes as literals, used
@@ -33,7 +39,7 @@ int gainOf(std::uint32_t length, unsigned slot)
 
 Matcher::Matcher(unsigned windowBits, std::uint32_t maxPending, unsigned chainDepth)
     : window_(1u << windowBits), maxOffset_((1u << windowBits) - 3), chainDepth_(chainDepth),
-      head_(1u << kHashBits, -1)
+      hashShift_(32 - hashBitsFor(windowBits)), head_(std::size_t{1} << hashBitsFor(windowBits), -1)
 {
     // Twice the window, so that the buffer slides once per window of input.
     const std::uint32_t capacity = 2 * window_ + maxPending;
@@ -68,7 +74,7 @@ std::uint8_t *Matcher::append(std::uint32_t n)
 void Matcher::insertUpTo(std::uint32_t at)
 {
     while (inserted_ < at && inserted_ + 2 < size_) {
-        const std::uint32_t h = hash3(buffer_.data() + inserted_);
+        const std::uint32_t h = hash3(buffer_.data() + inserted_, hashShift_);
         previous_[inserted_] = head_[h];
         head_[h] = static_cast<std::int32_t>(inserted_);
         ++inserted_;
@@ -119,7 +125,7 @@ Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats 
     if (limit < 3 || at + 2 >= size_) {
         return best;
     }
-    std::int32_t candidate = head_[hash3(buffer_.data() + at)];
+    std::int32_t candidate = head_[hash3(buffer_.data() + at, hashShift_)];
     std::uint32_t longest = best.length;
     for (unsigned depth = chainDepth_; candidate >= 0 && depth != 0; --depth) {
         const auto from = static_cast<std::uint32_t>(candidate);

@@ -51,6 +51,7 @@ private:
     std::uint32_t window_;
     std::uint32_t maxOffset_;
     unsigned chainDepth_;
+    unsigned hashShift_;
     std::vector<std::uint8_t> buffer_;
     std::uint32_t size_ = 0;
     std::uint64_t base_ = 0;

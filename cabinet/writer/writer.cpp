@@ -1,11 +1,25 @@
 #include <cabinet/writer.h>
 
+#include "encoder.h"
 #include "layout.h"
 #include "names.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace cabwriter {
+
+namespace {
+
+void removeAll(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        std::remove(path.c_str());
+    }
+}
+
+}  // namespace
 
 struct Writer::Impl {
     Options options;
@@ -30,6 +44,14 @@ struct Writer::Impl {
         if (!storedName(info, file.stored, error)) {
             return false;
         }
+        // Without a size limit there is one cabinet, and a file lies in one
+        // folder of it; refused now, before anything is built or written.
+        const std::uint64_t folderBytes = std::uint64_t{blockLimit(options)} * kBlockSize;
+        if (options.maxCabinetSize == 0 && file.size > folderBytes) {
+            return fail(info.name + ": " + std::to_string(file.size) + " bytes do not fit into one cabinet's folder (" +
+                        std::to_string(folderBytes) + " bytes at most); a cabinet size limit (--max-cabinet) "
+                        "stores it across a set of cabinets");
+        }
         file.newFolderBefore = newFolderNext;
         file.compression = compression;
         newFolderNext = false;
@@ -48,8 +70,8 @@ Writer::~Writer() = default;
 
 bool Writer::addFile(const FileInfo &info, std::vector<std::uint8_t> bytes)
 {
-    if (bytes.size() != static_cast<std::uint32_t>(bytes.size())) {
-        return impl_->fail("file larger than 4 GiB: " + info.name);
+    if (bytes.size() > kMaxFileSize) {
+        return impl_->fail(info.name + ": a cabinet stores files of at most 4 GiB - 1 bytes");
     }
     SourceFile file;
     file.size = static_cast<std::uint32_t>(bytes.size());
@@ -61,15 +83,20 @@ bool Writer::addFileFromPath(const FileInfo &info, const std::string &path)
 {
     std::FILE *in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        return impl_->fail("cannot open " + path);
+        return impl_->fail(path + ": cannot open: " + std::strerror(errno));
     }
-    long size = -1;
-    if (std::fseek(in, 0, SEEK_END) == 0) {
-        size = std::ftell(in);
-    }
+    // 64-bit positions: the plain ones stop at 2 GiB where long is 32 bits.
+#ifdef _WIN32
+    const long long size = _fseeki64(in, 0, SEEK_END) == 0 ? _ftelli64(in) : -1;
+#else
+    const long long size = fseeko(in, 0, SEEK_END) == 0 ? static_cast<long long>(ftello(in)) : -1;
+#endif
     std::fclose(in);
     if (size < 0) {
-        return impl_->fail("cannot learn the size of " + path + " (or it is 2 GiB or larger)");
+        return impl_->fail(path + ": cannot learn its size");
+    }
+    if (static_cast<unsigned long long>(size) > kMaxFileSize) {
+        return impl_->fail(path + ": a cabinet stores files of at most 4 GiB - 1 bytes");
     }
     SourceFile file;
     file.size = static_cast<std::uint32_t>(size);
@@ -111,20 +138,28 @@ bool Writer::buildToDirectory(const std::string &directory, std::vector<std::str
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
         folder += '/';
     }
+    // A set is written whole or not at all: a failure removes the members
+    // written so far and the one begun.
+    std::vector<std::string> written;
     for (const CabinetImage &cabinet : cabinets) {
         const std::string path = folder + cabinet.name;
         std::FILE *out = std::fopen(path.c_str(), "wb");
         if (out == nullptr) {
-            return impl_->fail("cannot create " + path);
+            const std::string reason = std::strerror(errno);
+            removeAll(written);
+            return impl_->fail(path + ": cannot create: " + reason);
         }
-        const bool written = std::fwrite(cabinet.bytes.data(), 1, cabinet.bytes.size(), out) == cabinet.bytes.size();
+        written.push_back(path);
+        const bool complete = std::fwrite(cabinet.bytes.data(), 1, cabinet.bytes.size(), out) == cabinet.bytes.size();
         const bool closed = std::fclose(out) == 0;
-        if (!written || !closed) {
-            return impl_->fail("cannot write " + path);
+        if (!complete || !closed) {
+            const std::string reason = std::strerror(errno);
+            removeAll(written);
+            return impl_->fail(path + ": cannot write: " + reason);
         }
-        if (writtenPaths != nullptr) {
-            writtenPaths->push_back(path);
-        }
+    }
+    if (writtenPaths != nullptr) {
+        writtenPaths->insert(writtenPaths->end(), written.begin(), written.end());
     }
     return true;
 }

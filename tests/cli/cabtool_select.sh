@@ -12,7 +12,7 @@ ctl=$'src/ctl\x1b[1m\n.txt'
 printf 'control' >"$ctl"
 FILES=(src/docs/numbers.txt src/noise.bin src/docs/empty.txt src/docs/deep/one.txt src/locked.txt src/big.txt
   "$ctl" src/tail.txt)
-expect_status 0 "create" "$CABTOOL" create -o all.cab "${FILES[@]}"
+expect_status 0 "create" "$CABTOOL" create -m mszip -o all.cab "${FILES[@]}"
 
 # -F: any pattern selects; '*' stays in one folder part unless the pattern has no separator.
 "$CABTOOL" list -F '*.BIN' -F 'src/docs/*.txt' all.cab >list.out
@@ -94,7 +94,7 @@ done
 # A file list out of folder order across two folders: a subset still decodes
 # each folder once, stops after its last selected byte, and comes out of -p in
 # list order.
-expect_status 0 "create two folders" "$CABTOOL" create --folder-every 4 -o two.cab "${FILES[@]}"
+expect_status 0 "create two folders" "$CABTOOL" create -m mszip --folder-every 4 -o two.cab "${FILES[@]}"
 python3 - two.cab <<'PY'
 import struct, sys
 data = bytearray(open(sys.argv[1], "rb").read())
@@ -120,7 +120,7 @@ grep -q "decoded $want data block(s) .* in 2 folder pass(es)" stats.err ||
 
 # Across a set with reserve areas: the digest and the piped bytes of a file
 # that runs on into the next cabinet, and the set links in the JSON header.
-expect_status 0 "create a set" "$CABTOOL" create --max-cabinet 90000 --reserve 6,4,2 -o set/S.cab src/noise.bin \
+expect_status 0 "create a set" "$CABTOOL" create -m mszip --max-cabinet 90000 --reserve 6,4,2 -o set/S.cab src/noise.bin \
   src/docs/numbers.txt src/tail.txt
 expect_status 0 "test --hash a set" "$CABTOOL" test --hash set/S.cab
 grep -qxF "ok  $(sha256sum src/noise.bin | cut -d' ' -f1)  src\\noise.bin" "$WORK/last.out" ||

@@ -1,7 +1,7 @@
 #!/bin/bash
 # cabtool.exe under Wine: a set made on Windows round-trips with dates and the
-# read-only attribute, and names that reach another drive, the drive root or a
-# parent folder are refused without writing anything there.
+# read-only attribute, and names that reach another drive, the drive root, a
+# parent folder or a device are refused without writing anything there.
 set -u
 : "${BUILD_DIR:?}" "${WINEPREFIX:?}" "${HARNESS:?}"
 if [ -z "${CABTOOL_E2E_SESSION:-}" ]; then
@@ -71,6 +71,21 @@ done
 [ -e box/a/b/evil4.txt ] && fail "wrote above the output folder from the middle of a name"
 [ -e "$WINEPREFIX/drive_c/evil2.txt" ] && fail "wrote to drive C:"
 [ -e /q/evil3.txt ] && fail "wrote to the drive root"
+
+# Names Windows would hand to a device or cut short are refused; the rest
+# comes out, and control characters are shown escaped.
+python3 "$SOURCE_DIR/tests/support/make_named_cab.py" devices.cab 'nul.txt=a' 'sub\\AUX=b' 'COM1.log=c' 'trail. =d' \
+  'ctl\x1b.txt=e' 'plain.txt=f'
+wine "$TOOL" extract -d devout devices.cab >devices.out 2>&1 && fail "device names did not fail the extraction"
+for n in 'nul.txt' 'sub\AUX' 'COM1.log' 'trail. '; do
+  grep -qF "$n: refused" devices.out || fail "$n was not refused"
+done
+grep -qF 'ctl\x1b.txt' devices.out || fail "the escape character was not shown escaped"
+[ "$(cat devout/plain.txt 2>/dev/null)" = f ] || fail "plain.txt did not come out"
+[ -e devout/trail ] && fail "\"trail. \" was written as trail"
+
+# Extracting again replaces the read-only file from the first run.
+wine "$TOOL" extract -d out set/W.cab >again.out 2>&1 || fail "extract over read-only files: $(cat again.out)"
 
 [ "$FAILED" -eq 0 ] && echo "[cabtool_windows] all checks passed"
 exit "$FAILED"

@@ -1,6 +1,8 @@
 // cabtool create [-m none|mszip|quantum[:N]|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES]
-//                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N] -o OUT.cab FILE...
+//                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N]
+//                [--list FILE] [--date WHEN] [--attributes LETTERS] -o OUT.cab [FILE|FOLDER]...
 #include "cabtool.h"
+#include "create_inputs.h"
 #include "file_meta.h"
 #include "progress.h"
 
@@ -22,37 +24,6 @@ bool parseNumber(const std::string &text, unsigned long long max, unsigned long 
     return value <= max;
 }
 
-// A cabinet stores relative names with backslashes. Paths that are absolute or
-// climb with ".." keep only their file name.
-std::string nameToStore(const std::string &argument)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    std::vector<std::size_t> cuts = separatorPositions(argument);
-    cuts.push_back(argument.size());
-    for (std::size_t cut : cuts) {
-        parts.push_back(argument.substr(start, cut - start));
-        start = cut + 1;
-    }
-    const bool absolute = parts.front().empty() || (argument.size() > 1 && argument[1] == ':');
-    while (parts.size() > 1 && parts.front() == ".") {
-        parts.erase(parts.begin());
-    }
-    bool climbs = false;
-    for (const std::string &part : parts) {
-        climbs = climbs || part.empty() || part == "." || part == "..";
-    }
-    if (absolute || climbs) {
-        return parts.back();
-    }
-    std::string name = parts.front();
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        name += '\\';
-        name += parts[i];
-    }
-    return name;
-}
-
 std::uint16_t setIdFor(const std::string &name)
 {
     std::uint32_t hash = 2166136261u;
@@ -67,9 +38,17 @@ std::uint16_t setIdFor(const std::string &name)
 int runCreate(const Args &args)
 {
     cabwriter::Options options;
+    // LZX with a 2 MiB window packs best of the methods every reader has.
+    cabwriter::parseCompression("lzx:21", options.compression);
     std::string output;
-    std::vector<std::string> inputs;
+    std::vector<std::string> arguments;
+    std::vector<std::string> lists;
     bool callTranslation = true;
+    bool dateGiven = false;
+    bool attributesGiven = false;
+    std::uint16_t date = 0;
+    std::uint16_t time = 0;
+    std::uint16_t attributes = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
         auto value = [&](std::string &out) {
@@ -125,18 +104,33 @@ int runCreate(const Args &args)
             options.checksums = false;
         } else if (arg == "--no-call-translation") {
             callTranslation = false;
+        } else if (arg == "--list") {
+            if (!value(text)) {
+                return usageError("--list needs a file of SOURCE<TAB>STORED NAME lines");
+            }
+            lists.push_back(text);
+        } else if (arg == "--date") {
+            if (!value(text) || !parseDateTime(text, date, time)) {
+                return usageError("--date takes YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS, from 1980 to 2107");
+            }
+            dateGiven = true;
+        } else if (arg == "--attributes") {
+            if (!value(text) || !parseAttributes(text, attributes)) {
+                return usageError("--attributes takes letters from rhsax (- for none)");
+            }
+            attributesGiven = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return unknownOption(arg);
         } else {
-            inputs.push_back(arg);
+            arguments.push_back(arg);
         }
     }
     options.compression.callTranslation = callTranslation;
     if (output.empty()) {
         return usageError("create needs -o OUT.cab");
     }
-    if (inputs.empty()) {
-        return usageError("create needs at least one file");
+    if (arguments.empty() && lists.empty()) {
+        return usageError("create needs at least one file, folder or --list");
     }
     std::string folder;
     splitCabinetPath(output, folder, options.firstCabinetName);
@@ -145,26 +139,51 @@ int runCreate(const Args &args)
     }
     options.setId = setIdFor(options.firstCabinetName);
 
-    options.onInput = [](std::uint32_t bytes) { advanceProgress(bytes); };
-    cabwriter::Writer writer(options);
-    for (const std::string &input : inputs) {
-        if (!isRegularFile(input)) {
-            report(input + ": not a readable file");
+    std::vector<CreateInput> inputs;
+    std::string why;
+    for (const std::string &argument : arguments) {
+        if (!gatherArgument(argument, inputs, why)) {
+            report(why);
             return kExitFailed;
         }
+    }
+    for (const std::string &list : lists) {
+        if (!readInputList(list, inputs, why)) {
+            report(why);
+            return kExitFailed;
+        }
+    }
+    leaveOutFile(output, inputs);
+    if (inputs.empty()) {
+        report("nothing to store: the folders given hold no files");
+        return kExitFailed;
+    }
+
+    options.onInput = [](std::uint32_t bytes) { advanceProgress(bytes); };
+    cabwriter::Writer writer(options);
+    for (const CreateInput &input : inputs) {
         cabwriter::FileInfo info;
-        info.name = nameToStore(input);
+        info.name = input.stored;
         // The name is already formed; the writer would split it on 0x5C
         // bytes that may be halves of double-byte characters.
         info.verbatimName = true;
         bool readOnly = false;
-        if (!readStamp(input, info.date, info.time, readOnly)) {
-            report(input + ": cannot read its date");
+        if (!readStamp(input.source, info.date, info.time, readOnly)) {
+            report(input.source + ": cannot read its date");
             return kExitFailed;
         }
         info.attributes = static_cast<std::uint16_t>(0x20 | (readOnly ? 0x01 : 0));
-        if (!writer.addFileFromPath(info, input)) {
-            report(input + ": " + writer.error());
+        if (dateGiven) {
+            info.date = date;
+            info.time = time;
+        }
+        if (attributesGiven) {
+            info.attributes = attributes;
+        }
+        // Opens the file, so that one that cannot be read fails here, before
+        // anything is written.
+        if (!writer.addFileFromPath(info, input.source)) {
+            report(writer.error());
             return kExitFailed;
         }
     }
@@ -177,7 +196,7 @@ int runCreate(const Args &args)
     const bool built = writer.buildToDirectory(folder.empty() ? "." : folder, &written);
     finishProgress();
     if (!built) {
-        report(output + ": " + writer.error());
+        report(writer.error());
         return kExitFailed;
     }
     for (const std::string &path : written) {

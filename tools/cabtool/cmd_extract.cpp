@@ -1,12 +1,15 @@
-// cabtool extract [-d DIR | -p] [-F PATTERN]... FILE.cab
+// cabtool extract [-d DIR [--overwrite|--no-overwrite|--keep-newer] | -p] [-F PATTERN]... FILE.cab
 #include "cabtool.h"
 #include "decode_stats.h"
 #include "embedded.h"
 #include "engine_io.h"
 #include "file_meta.h"
 #include "name_filter.h"
+#include "names.h"
 #include "pipe_output.h"
 #include "progress.h"
+#include "safe_output.h"
+#include "salvage.h"
 #include "set_size.h"
 #include "set_walk.h"
 
@@ -20,81 +23,75 @@ namespace {
 
 class ExtractHandler final : public WalkHandler {
 public:
-    explicit ExtractHandler(std::string folder) : folder_(std::move(folder)) {}
+    ExtractHandler(std::string folder, Overwrite policy) : folder_(std::move(folder)), policy_(policy) {}
 
     int refused = 0;
 
     std::int32_t fileStart(const CabNotifyRecord &record) override
     {
-        const std::string stored = record.text1;
-        const std::string why = unsafeNameReason(stored);
-        if (!why.empty()) {
-            report(stored + ": refused, " + why);
-            ++refused;
+        OutputPlan plan;
+        switch (planOutput(folder_, record.text1, record.attributes, policy_, record.date, record.time, plan)) {
+        case OutputStep::Refuse:
+            return refuse(plan.shown, plan.why);
+        case OutputStep::Skip:
+            // Kept on request: not a failure.
+            report(plan.shown + ": skipped, " + plan.why);
             return 0;
+        case OutputStep::Write:
+            break;
         }
-        path_ = outputPath(folder_, stored);
-        const std::string linked = linkedFolderPart(folder_, stored);
-        if (!linked.empty()) {
-            report(stored + ": refused, " + linked + " is a symbolic link");
-            ++refused;
-            return 0;
-        }
-        const std::size_t cut = path_.find_last_of('/');
-        if (cut != std::string::npos && cut != 0) {
-            makeDirectories(path_.substr(0, cut));
-        }
-        // A read-only file left by an earlier extraction is replaced (a link's
-        // target is never touched: the link itself is replaced).
-        if (!isSymbolicLink(path_) && isRegularFile(path_)) {
-            setReadOnly(path_, false);
-        }
-        std::FILE *stream = createPlainFile(path_);
+        path_ = plan.path;
+        std::FILE *stream = createTemporaryFor(path_, temporary_);
         if (stream == nullptr) {
-            report(path_ + ": cannot create: " + std::strerror(errno));
-            ++refused;
-            return 0;
+            return refuse(plan.shown, std::string("cannot create: ") + std::strerror(errno));
         }
         const std::int32_t handle = adoptStream(stream);
         if (handle == -1) {
             std::fclose(stream);
-            report(path_ + ": too many open files");
-            ++refused;
-            return 0;
+            dropTemporary(temporary_);
+            return refuse(plan.shown, "too many open files");
         }
         return handle;
     }
 
     bool fileDone(const CabNotifyRecord &record) override
     {
+        const std::string shown = escapeControls(path_);
         if (closeHandle(record.handle) != 0) {
-            report(path_ + ": cannot finish writing");
-            std::remove(path_.c_str());
+            report(shown + ": cannot finish writing");
+            dropTemporary(temporary_);
             return false;
         }
-        // The engine lifts bit 0x40 out of the attributes; read-only is bit 0x01.
-        bool ok = writeStamp(path_, record.date, record.time);
-        if ((record.attributes & 0x01) != 0) {
-            ok = setReadOnly(path_, true) && ok;
+        // The engine lifts bit 0x40 out of the attributes.
+        std::string why;
+        const bool placed = completeOutput(temporary_, path_, record.date, record.time, record.attributes, why);
+        if (!why.empty()) {
+            report(shown + ": " + why);
         }
-        if (!ok) {
-            report(path_ + ": cannot set its date or attributes");
+        if (placed && !quiet()) {
+            emitLine(stdout, shown);
         }
-        if (!quiet()) {
-            emitLine(stdout, path_);
-        }
-        return ok;
+        return placed && why.empty();
     }
 
     void fileFailed(const std::string &) override
     {
-        // What the engine left is a truncated file; do not let it pass for the real one.
-        std::remove(path_.c_str());
+        // The target stays as it was; only the partial temporary goes.
+        dropTemporary(temporary_);
     }
 
 private:
+    std::int32_t refuse(const std::string &shown, const std::string &why)
+    {
+        report(shown + ": refused, " + why);
+        ++refused;
+        return 0;
+    }
+
     std::string folder_;
+    Overwrite policy_;
     std::string path_;
+    std::string temporary_;
 };
 
 // extract -p: the bytes go to standard output and no file is made.
@@ -128,12 +125,21 @@ int runExtract(const Args &given)
         return kExitUsage;
     }
     const bool stats = takeFlag(args, "--stats");
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
+    }
     std::string folder = ".";
     bool folderGiven = false;
     bool toStandardOutput = false;
     std::string cabinet;
+    Overwrite policy = Overwrite::Replace;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-d") {
+        if (args[i] == "--overwrite" || args[i] == "--no-overwrite" || args[i] == "--keep-newer") {
+            policy = args[i] == "--overwrite" ? Overwrite::Replace
+                     : args[i] == "--no-overwrite" ? Overwrite::Keep
+                                                   : Overwrite::KeepNewer;
+        } else if (args[i] == "-d") {
             if (i + 1 >= args.size()) {
                 return usageError("-d needs a folder");
             }
@@ -152,15 +158,21 @@ int runExtract(const Args &given)
     if (cabinet.empty()) {
         return missingCabinet();
     }
+    if (salvage && !filter.empty()) {
+        return usageError("--salvage takes every file: no -F with it");
+    }
     if (toStandardOutput) {
-        return folderGiven ? usageError("-p writes to standard output and takes no -d")
-                           : extractToStandardOutput(cabinet, filter, stats);
+        return folderGiven || salvage ? usageError("-p writes to standard output and takes no -d or --salvage")
+                                      : extractToStandardOutput(cabinet, filter, stats);
     }
     if (!makeDirectories(folder)) {
-        report(folder + ": cannot create the output folder");
+        report(escapeControls(folder) + ": cannot create the output folder");
         return kExitFailed;
     }
-    ExtractHandler extractor(folder);
+    if (salvage) {
+        return salvageEach(cabinet, &folder, *salvage, policy);
+    }
+    ExtractHandler extractor(folder, policy);
     FilteredHandler handler(extractor, filter);
     const bool ok = forEachCabinet(cabinet, true, [&](const CabinetPlace &) {
         startProgress(filesSizeOfSet(cabinet, true));

@@ -5,6 +5,7 @@
 #include "folder_table.h"
 #include "json_list.h"
 #include "name_filter.h"
+#include "names.h"
 #include "progress.h"
 #include "set_size.h"
 #include "set_walk.h"
@@ -36,7 +37,7 @@ void printEntry(const CabNotifyRecord &r, const char *note)
     std::snprintf(fields, sizeof fields, "%10u  %04u-%02u-%02u %02u:%02u:%02u  ", static_cast<unsigned>(r.value),
                   1980u + ((r.date >> 9) & 0x7F), (r.date >> 5) & 0x0Fu, r.date & 0x1Fu, (r.time >> 11) & 0x1Fu,
                   (r.time >> 5) & 0x3Fu, (r.time & 0x1Fu) * 2);
-    emitLine(stdout, fields + attributeLetters(r.attributes) + "  " + r.text1 + note);
+    emitLine(stdout, fields + attributeLetters(r.attributes) + "  " + shownName(r.text1, r.attributes) + note);
 }
 
 const char *continuation(std::uint16_t folder)
@@ -75,18 +76,19 @@ int listCabinet(const Args &args, const CabinetPlace &place, const NameFilter &f
     CabinetInfo info;
     std::string why;
     if (!readCabinetInfo(args[0], info, why, place.offset)) {
-        report(args[0] + ": " + why);
+        report(escapeControls(args[0]) + ": " + why);
         return kExitFailed;
     }
     if (!place.embedded) {
-        std::printf("cabinet %s: %u bytes, set %u, index %u\n", args[0].c_str(), static_cast<unsigned>(info.size),
-                    static_cast<unsigned>(info.setId), static_cast<unsigned>(info.index));
+        std::printf("cabinet %s: %u bytes, set %u, index %u\n", escapeControls(args[0]).c_str(),
+                    static_cast<unsigned>(info.size), static_cast<unsigned>(info.setId),
+                    static_cast<unsigned>(info.index));
     }
     if (!info.previousName.empty()) {
-        std::printf("previous cabinet: %s\n", info.previousName.c_str());
+        std::printf("previous cabinet: %s\n", shownName(info.previousName).c_str());
     }
     if (!info.nextName.empty()) {
-        std::printf("next cabinet: %s\n", info.nextName.c_str());
+        std::printf("next cabinet: %s\n", shownName(info.nextName).c_str());
     }
     for (std::size_t f = 0; f < info.folders.size(); ++f) {
         std::printf("folder %u: %s, %u data block(s) here\n", static_cast<unsigned>(f),

@@ -5,7 +5,9 @@
 #include "embedded.h"
 #include "engine_io.h"
 #include "name_filter.h"
+#include "names.h"
 #include "progress.h"
+#include "salvage.h"
 #include "set_size.h"
 #include "set_walk.h"
 #include "sha256.h"
@@ -41,14 +43,14 @@ public:
         if (hash_ != nullptr) {
             const std::string hex = hash_->digest.finish();
             if (hex.empty()) {
-                report(std::string(record.text1) + ": the SHA-256 library failed");
+                report(shownName(record.text1, record.attributes) + ": the SHA-256 library failed");
                 return false;
             }
             line += hex + "  ";
         }
         // Digests are what --hash asks for, so -q leaves them.
         if (!quiet() || hash_ != nullptr) {
-            emitLine(stdout, line + record.text1);
+            emitLine(stdout, line + shownName(record.text1, record.attributes));
         }
         return true;
     }
@@ -68,8 +70,18 @@ int runTest(const Args &given)
     }
     const bool stats = takeFlag(args, "--stats");
     const bool hashing = takeFlag(args, "--hash");
+    std::optional<SalvageFill> salvage;
+    if (!takeSalvageOption(args, salvage)) {
+        return kExitUsage;
+    }
     if (const int status = checkOneCabinet(args); status != kExitOk) {
         return status;
+    }
+    if (salvage) {
+        if (!filter.empty() || hashing) {
+            return usageError("--salvage takes every file and gives no digests: no -F or --hash with it");
+        }
+        return salvageEach(args[0], nullptr, *salvage);
     }
     HashSink hash;
     if (hashing) {

@@ -173,6 +173,9 @@ std::string describeError(CabErrorCode code)
 
 std::string cannotOpen(int systemError)
 {
+    if (systemError == kNotRegularFile) {
+        return "cannot open: not a regular file (a folder, device or pipe)";
+    }
     return std::string("cannot open: ") + std::strerror(systemError);
 }
 

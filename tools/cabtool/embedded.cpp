@@ -276,8 +276,8 @@ bool findCabinets(const std::string &path, std::vector<CabinetHead> &found, std:
 {
     found.clear();
     // The scan reads through one stream; headers are checked through another.
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-    std::unique_ptr<std::FILE, FileCloser> probe(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> in(openCabinetFile(path.c_str()));
+    std::unique_ptr<std::FILE, FileCloser> probe(openCabinetFile(path.c_str()));
     std::uint64_t length = 0;
     if (!in || !probe || !fileLength(in.get(), length) || !scan(in.get(), probe.get(), length, found)) {
         why = std::string("cannot read: ") + std::strerror(errno);
@@ -323,7 +323,7 @@ void setIntroductionStream(std::FILE *stream)
 
 bool forEachCabinet(const std::string &path, bool followsSets, const std::function<bool(const CabinetPlace &)> &handle)
 {
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> in(openCabinetFile(path.c_str()));
     std::uint64_t length = 0;
     if (!in || !fileLength(in.get(), length)) {
         return handle(CabinetPlace{});  // the commands report what is wrong as before

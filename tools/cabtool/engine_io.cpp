@@ -1,5 +1,7 @@
 #include "engine_io.h"
 
+#include "decoder.h"
+#include "file_meta.h"
 #include "progress.h"
 
 #include <algorithm>
@@ -9,6 +11,13 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace cabtool {
 
@@ -166,7 +175,7 @@ std::int32_t openFile(const char *path, std::int32_t flags, std::int32_t)
     } else if ((flags & kAccessMask) != 0 || (flags & kCreate) != 0) {
         stream = std::fopen(path, "w+b");
     } else {
-        stream = std::fopen(path, "rb");
+        stream = openCabinetFile(path);
     }
     if (stream == nullptr) {
         g_lastOpenFailure = errno;
@@ -252,6 +261,38 @@ std::int32_t seekFile(std::int32_t handle, std::int32_t offset, std::int32_t ori
 
 }  // namespace
 
+std::FILE *openCabinetFile(const char *path)
+{
+    struct stat info{};
+#ifdef _WIN32
+    // Device names open without any file behind them; look before opening.
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    std::FILE *stream = std::fopen(path, "rb");
+    if (stream != nullptr && (fstat(_fileno(stream), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(stream);
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    return stream;
+#else
+    // Without O_NONBLOCK, opening a pipe would wait for a writer.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = kNotRegularFile;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return streamOver(fd, "rb");
+#endif
+}
+
 std::int32_t adoptStream(std::FILE *stream)
 {
     for (int slot = 0; slot < kMaxHandles; ++slot) {
@@ -334,6 +375,11 @@ bool seekStream(std::FILE *stream, std::uint64_t position)
 std::uint64_t bytesReadByEngine()
 {
     return g_bytesRead;
+}
+
+DecoderCallbacks decoderCallbacks()
+{
+    return DecoderCallbacks{allocBlock, freeBlock, openFile, readFile, writeFile, closeHandle, seekFile};
 }
 
 CabinetEngine *createEngine(CabError *error)

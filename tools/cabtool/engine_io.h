@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+struct DecoderCallbacks;
+
 namespace cabtool {
 
 // A handle whose writes go nowhere (for testing a cabinet), or to the sink
@@ -29,6 +31,9 @@ void setDiscardSink(ByteSink *sink);
 // Creates an engine wired to these callbacks; null with *error filled on failure.
 CabinetEngine *createEngine(CabError *error);
 
+// The same callbacks, for code that drives the block decoders itself.
+DecoderCallbacks decoderCallbacks();
+
 // Caps the memory decoders may take for their windows (--max-window-memory):
 // every request of 4 KiB or more counts, except the engine's two block buffers.
 // A Quantum window that does not fit is then paged through a temporary file.
@@ -37,6 +42,12 @@ void setWindowMemoryCap(std::uint32_t bytes);
 // A scratch file (a decoder's window, or output kept back): gone once it is
 // closed, or when the program ends. Null when none can be made.
 std::FILE *scratchFile();
+
+// Opens a cabinet for reading, which must be a regular file: a pipe, device
+// or folder named as a cabinet could hang the tool or feed it without end.
+// Null with errno set on failure, to kNotRegularFile for such a file.
+inline constexpr int kNotRegularFile = -1;
+std::FILE *openCabinetFile(const char *path);
 
 // Puts an already opened stream into the table; -1 when it is full.
 std::int32_t adoptStream(std::FILE *stream);

@@ -10,6 +10,7 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #include <mbctype.h>
 #else
 #include <cerrno>
@@ -38,7 +39,7 @@ bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time
     return true;
 }
 
-bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
+bool stampTime(std::uint16_t date, std::uint16_t time, std::time_t &when)
 {
     std::tm local{};
     local.tm_year = ((date >> 9) & 0x7F) + 80;
@@ -48,8 +49,14 @@ bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
     local.tm_min = (time >> 5) & 0x3F;
     local.tm_sec = (time & 0x1F) * 2;
     local.tm_isdst = -1;
-    const std::time_t when = std::mktime(&local);
-    if (when == static_cast<std::time_t>(-1)) {
+    when = std::mktime(&local);
+    return when != static_cast<std::time_t>(-1);
+}
+
+bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time)
+{
+    std::time_t when = 0;
+    if (!stampTime(date, time, when)) {
         return false;
     }
     struct utimbuf times{};
@@ -205,17 +212,27 @@ std::FILE *createPlainFile(const std::string &path)
         return nullptr;
     }
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        return nullptr;
-    }
-    std::FILE *stream = fdopen(fd, "wb");
+    return fd < 0 ? nullptr : streamOver(fd, "wb");
+#endif
+}
+
+std::FILE *streamOver(int fd, const char *mode)
+{
+#ifdef _WIN32
+    std::FILE *stream = _fdopen(fd, mode);
+#else
+    std::FILE *stream = fdopen(fd, mode);
+#endif
     if (stream == nullptr) {
         const int saved = errno;
+#ifdef _WIN32
+        _close(fd);
+#else
         close(fd);
+#endif
         errno = saved;
     }
     return stream;
-#endif
 }
 
 }  // namespace cabtool

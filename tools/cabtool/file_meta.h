@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace cabtool {
 // Local modification time of a file as packed MS-DOS date and time; false
 // when the file cannot be examined.
 bool readStamp(const std::string &path, std::uint16_t &date, std::uint16_t &time, bool &readOnly);
+
+// A packed MS-DOS date and time read as local time; false when it names no time.
+bool stampTime(std::uint16_t date, std::uint16_t time, std::time_t &when);
 
 // Sets the modification time from a packed MS-DOS date and time read as local time.
 bool writeStamp(const std::string &path, std::uint16_t date, std::uint16_t time);
@@ -46,6 +50,10 @@ bool isSymbolicLink(const std::string &path);
 // elsewhere. The first folder part of the stored name's path below folder that
 // is a symbolic link, or empty when there is none.
 std::string linkedFolderPart(const std::string &folder, const std::string &stored);
+
+// A stream over an open file descriptor; on failure the descriptor is closed
+// and errno tells why.
+std::FILE *streamOver(int fd, const char *mode);
 
 // Opens path for writing as a new plain file: a symbolic link standing at path
 // is removed first (its target stays as it was), and a link put there in the

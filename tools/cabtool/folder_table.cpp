@@ -46,7 +46,7 @@ bool readText(std::FILE *in, std::string &text)
 
 bool readCabinetInfo(const std::string &path, CabinetInfo &info, std::string &why, std::uint64_t offset)
 {
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> in(openCabinetFile(path.c_str()));
     if (!in || !seekStream(in.get(), offset)) {
         why = cannotOpen(errno);
         return false;

@@ -4,7 +4,7 @@
 #include "folder_table.h"
 #include "json_writer.h"
 
-#include "stored_name.h"
+#include "names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,19 @@ namespace cabtool {
 
 namespace {
 
-constexpr std::uint16_t kUtf8Name = 0x80;
+// A stored name as UTF-8 text: converted as file names are (see names.h),
+// bytes that do not convert as U+FFFD.
+std::string nameText(const std::string &stored, std::uint16_t attributes)
+{
+    std::string text;
+    fileNameOf(stored, attributes, text);
+#ifdef _WIN32
+    if ((attributes & kNameIsUtf8) == 0) {
+        text = ansiToUtf8(text);
+    }
+#endif
+    return text;
+}
 
 std::string hexBytes(const std::string &bytes)
 {
@@ -31,7 +43,7 @@ void optionalName(JsonWriter &json, const char *key, bool present, const std::st
 {
     json.key(key);
     if (present) {
-        json.string(storedNameAsUtf8(name, 0));
+        json.string(nameText(name, 0));
     } else {
         json.null();
     }
@@ -104,9 +116,9 @@ void writeFile(JsonWriter &json, const StoredFile &file)
         std::uint16_t bit;
         const char *name;
     } kAttributes[] = {{0x01, "readonly"}, {0x02, "hidden"}, {0x04, "system"},
-                       {0x20, "archive"},  {0x40, "exec"},   {kUtf8Name, "utf8name"}};
+                       {0x20, "archive"},  {0x40, "exec"},   {kNameIsUtf8, "utf8name"}};
     json.beginObject();
-    json.member("name", storedNameAsUtf8(file.name, file.attributes));
+    json.member("name", nameText(file.name, file.attributes));
     json.member("name_bytes", hexBytes(file.name));
     json.member("size", file.size);
     json.member("folder", file.folder);
@@ -167,7 +179,7 @@ int printJsonListing(const std::string &path, const NameFilter &filter)
     std::vector<std::uint64_t> offsets;
     std::string why;
     if (!cabinetOffsets(path, offsets, why)) {
-        report(path + ": " + why);
+        report(escapeControls(path) + ": " + why);
         return kExitFailed;
     }
     // Everything is read before anything is written, so that a failure
@@ -177,14 +189,14 @@ int printJsonListing(const std::string &path, const NameFilter &filter)
     for (std::size_t c = 0; c < offsets.size(); ++c) {
         if (!readCabinetInfo(path, infos[c], why, offsets[c]) ||
             !readFileTable(path, infos[c], files[c], why, offsets[c])) {
-            report(path + (offsets[c] != 0 ? " at offset " + std::to_string(offsets[c]) : std::string()) + ": " + why);
+            report(escapeControls(path) + (offsets[c] != 0 ? " at offset " + std::to_string(offsets[c]) : std::string()) + ": " + why);
             return kExitFailed;
         }
     }
     JsonWriter json(stdout);
     json.beginObject();
 #ifdef _WIN32
-    json.member("file", storedNameAsUtf8(path, 0));  // the ANSI code page of the command line
+    json.member("file", ansiToUtf8(path));
 #else
     json.member("file", path);
 #endif

@@ -3,6 +3,7 @@
 #include "embedded.h"
 #include "engine_io.h"
 #include "help.h"
+#include "names.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -96,6 +97,12 @@ int main(int argc, char **argv)
     }
     if ((command == "list" || command == "test" || command == "extract") && !cabtool::takeOffsetOption(args)) {
         return cabtool::usageError("--offset takes a byte offset, decimal or 0x hexadecimal");
+    }
+    if (command == "list" || command == "test" || command == "extract") {
+        const std::string wrong = cabtool::takeNameEncoding(args);
+        if (!wrong.empty()) {
+            return cabtool::usageError(wrong);
+        }
     }
     if (command == "list") {
         return cabtool::runList(args);

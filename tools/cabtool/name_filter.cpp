@@ -1,6 +1,6 @@
 #include "name_filter.h"
 
-#include "stored_name.h"
+#include "names.h"
 
 #include <cstddef>
 
@@ -26,6 +26,11 @@ std::size_t utf8Length(const std::string &text, std::size_t at)
         }
     }
     return want;
+}
+
+bool isDoubleByteLead(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 std::size_t doubleByteLength(const std::string &text, std::size_t at)
@@ -145,8 +150,10 @@ bool NameFilter::selects(const char *storedName, std::uint16_t attributes) const
     const NameEncoding patternEncoding = NameEncoding::DoubleByte;
     const NameEncoding nameEncoding = (attributes & 0x80) != 0 ? NameEncoding::Utf8 : NameEncoding::DoubleByte;
 #else
-    // Patterns are UTF-8 here, so they meet the names as UTF-8 too.
-    const std::string name = storedNameAsUtf8(storedName, attributes);
+    // Patterns are UTF-8 here, so they meet the names as UTF-8 too, converted
+    // as file names are (--encoding).
+    std::string name;
+    fileNameOf(storedName, attributes, name);
     const NameEncoding patternEncoding = NameEncoding::Utf8;
     const NameEncoding nameEncoding = NameEncoding::Utf8;
 #endif

@@ -13,7 +13,7 @@
 // ANSI code page, and names are matched as stored: a character of a name
 // flagged as UTF-8 is one UTF-8 sequence, of other names one code page 932
 // character, whose second byte may be 0x5C and is then no separator. Elsewhere
-// patterns are UTF-8 and meet the names as UTF-8 text (see stored_name.h).
+// patterns are UTF-8 and meet the names as UTF-8 text (see fileNameOf in names.h).
 #pragma once
 
 #include "cabtool.h"

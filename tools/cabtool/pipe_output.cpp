@@ -1,6 +1,7 @@
 #include "pipe_output.h"
 
 #include "cabtool.h"
+#include "names.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,13 +35,13 @@ std::int32_t PipeHandler::fileStart(const CabNotifyRecord &record)
     keeping_ = entry >= 0;
     if (keeping_) {
         if (spool_ == nullptr && (spool_ = scratchFile()) == nullptr) {
-            report(std::string(record.text1) + ": cannot make a scratch file to keep it in list order");
+            report(shownName(record.text1, record.attributes) + ": cannot make a scratch file to keep it in list order");
             failed_ = true;
             return 0;
         }
         // Reading back moves the position; writing always goes on at the end.
         if (!seekStream(spool_, spoolEnd_)) {
-            report(std::string(record.text1) + ": cannot write the scratch file");
+            report(shownName(record.text1, record.attributes) + ": cannot write the scratch file");
             failed_ = true;
             return 0;
         }

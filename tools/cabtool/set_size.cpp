@@ -4,6 +4,7 @@
 #include "engine_io.h"
 #include "file_meta.h"
 #include "folder_table.h"
+#include "names.h"
 
 #include <cstdio>
 #include <memory>
@@ -70,9 +71,8 @@ std::uint64_t filesSizeOfSet(const std::string &path, bool followSet)
             !addFileSizes(path, offset, info, total) || !followSet) {
             break;
         }
-        // Later cabinets lie beside the first; only the last part of a stored name counts.
-        std::string storedFolder;
-        splitCabinetPath(info.nextName, storedFolder, name);
+        // Later cabinets lie beside the first, found as the walk finds them.
+        name = cabinetFileName(info.nextName, why);
     }
     return total;
 }

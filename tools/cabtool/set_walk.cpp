@@ -4,7 +4,9 @@
 #include "decode_stats.h"
 #include "engine_io.h"
 #include "list_order.h"
+#include "names.h"
 
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -20,6 +22,7 @@ struct CallState {
     int startsToSkip = 0;
     int startsSeen = 0;
     std::string inProgress;   // name of the file being written
+    std::string inProgressShown;
     std::string opened;       // cabinet whose file list is being read
     std::string nextOfOpened;
     std::string switchingTo;  // named by the last NeedCabinet
@@ -71,14 +74,25 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
         }
         state.nextOfOpened = record->text1;
         return 0;
-    case CabNotifyKind::NeedCabinet:
+    case CabNotifyKind::NeedCabinet: {
+        // A header names a cabinet, not a path: only its last part is looked
+        // for, beside the first cabinet. The engine opens what text1 holds, so
+        // the name is replaced in place.
+        std::string why;
+        const std::string name = cabinetFileName(record->text1, why);
+        if (name.empty()) {
+            report(shownName(record->text1) + ": refused as the next cabinet's name, " + why);
+            return -1;
+        }
         if (record->error != CabErrorCode::None) {
-            report(state.folder + record->text1 + ": cannot continue into this cabinet: " +
+            report(state.folder + escapeControls(name) + ": cannot continue into this cabinet: " +
                    describeError(record->error));
             return -1;
         }
-        state.switchingTo = record->text1;
+        std::memmove(record->text1, name.c_str(), name.size() + 1);
+        state.switchingTo = name;
         return 0;
+    }
     case CabNotifyKind::ContinuedFile:
         state.handler->continuedFile(*record, state.handled->count(record->text1) != 0);
         state.handled->insert(record->text1);
@@ -91,6 +105,7 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
         const std::int32_t handle = state.handler->fileStart(*record);
         if (handle > 0) {
             state.inProgress = record->text1;
+            state.inProgressShown = shownName(record->text1, record->attributes);
             return handle;
         }
         state.handled->insert(record->text1);
@@ -117,7 +132,7 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
 void WalkHandler::continuedFile(const CabNotifyRecord &record, bool handled)
 {
     if (!handled) {
-        report(std::string(record.text1) + ": skipped, it begins in an earlier cabinet");
+        report(shownName(record.text1, record.attributes) + ": skipped, it begins in an earlier cabinet");
     }
 }
 
@@ -138,7 +153,7 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
     std::set<std::string> started;
     while (!name.empty()) {
         if (!started.insert(name).second) {
-            report(folder + name + ": the set names this cabinet twice; stopping");
+            report(folder + escapeControls(name) + ": the set names this cabinet twice; stopping");
             ++outcome.failures;
             break;
         }
@@ -159,10 +174,11 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
             }
             ++outcome.failures;
             if (state.inProgress.empty()) {
-                report(folder + state.opened + ": " + describeError(error.code));
+                report(folder + escapeControls(state.opened) + ": " + describeError(error.code));
                 break;
             }
-            report(state.inProgress + ": " + describeError(error.code) + " (in " + folder + state.opened + ")");
+            report(state.inProgressShown + ": " + describeError(error.code) + " (in " + folder +
+                   escapeControls(state.opened) + ")");
             handler.fileFailed(state.inProgress);
             handled.insert(state.inProgress);
             startsToSkip = state.startsSeen;
@@ -171,7 +187,17 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
         if (!ok || !followSet) {
             break;
         }
-        name = state.opened != name ? state.opened : state.nextOfOpened;
+        if (state.opened != name) {
+            name = state.opened;
+        } else {
+            std::string why;
+            name = cabinetFileName(state.nextOfOpened, why);
+            if (name.empty() && !state.nextOfOpened.empty()) {
+                report(shownName(state.nextOfOpened) + ": refused as the next cabinet's name, " + why);
+                ++outcome.failures;
+                break;
+            }
+        }
     }
     CabinetEngine::destroy(engine);
     return outcome;

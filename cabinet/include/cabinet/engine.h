@@ -103,8 +103,10 @@ enum class CabNotifyKind : std::int32_t {
     // with the caller; anything else is success and the caller owns the handle.
     FileDone = 3,
     // The folder being decoded goes on in the next cabinet. text3 (the path) may
-    // be rewritten in place, within its buffer. -1 aborts; anything else tries to
-    // open the cabinet, and a failed try repeats this notification with `error`.
+    // be rewritten in place, within its buffer, and text1 (the name) replaced in
+    // place by a name of at most 255 bytes. -1 aborts; anything else tries to
+    // open the cabinet, and a failed try repeats this notification with `error`
+    // and the name as stored.
     NeedCabinet = 4,
     // Before the first file entry, and each time the entries left reach 0.
     // value and folderIndex come back as the position and count to read next.

@@ -17,6 +17,10 @@
 //   cabinet alone; files that began earlier are listed first, as continued.
 // - A data block never spans more than two cabinets; a size limit too small to
 //   allow that fails the build.
+// - A cabinet lists at most 65535 files and 65532 folders; with a size limit
+//   the next cabinet of the set is begun when either is full.
+// - A folder's stream stays below 4 GiB: a file that would pass it begins a
+//   new folder. A file itself holds at most 4 GiB - 1 bytes.
 #pragma once
 
 #include <cstdint>
@@ -62,8 +66,15 @@ struct Options {
     // nothing else forces a new one.
     std::uint32_t filesPerFolder = 0;
     // Largest size of one cabinet file in bytes; 0 means one cabinet of any size.
-    // When the files do not fit, the output is a set of cabinets.
+    // When the files do not fit, the output is a set of cabinets. Without a
+    // limit a file must fit into one folder (maxBlocksPerFolder blocks, about
+    // 2 GiB), and the whole cabinet into 2 GiB; larger input needs a limit.
     std::uint32_t maxCabinetSize = 0;
+    // Data blocks one folder may hold in one cabinet: the format's count field
+    // takes 65535. A full folder goes on in the next cabinet of the set, as
+    // when the size limit is reached. Lowered only by tests, which reach the
+    // count without gigabytes of input.
+    std::uint32_t maxBlocksPerFolder = 65535;
     // Reserve areas. The reserve sizes are written (flag bit 2) when any of
     // them is nonzero, or always with reserveFieldsAlways.
     std::uint16_t cabinetReserve = 0;

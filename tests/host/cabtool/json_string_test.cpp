@@ -1,8 +1,7 @@
 // Every string of the JSON listing is valid JSON and safe on a terminal,
-// whatever bytes a cabinet stores; stored names become UTF-8 text; and the
-// writer puts commas and brackets right however values nest.
+// whatever bytes a cabinet stores; and the writer puts commas and brackets
+// right however values nest.
 #include "json_writer.h"
-#include "stored_name.h"
 
 #include <gtest/gtest.h>
 
@@ -26,24 +25,6 @@ TEST(JsonString, EscapesWhatJsonAndTerminalsNeed)
     };
     for (const auto &c : cases) {
         EXPECT_EQ(cabtool::jsonString(c.in), c.out);
-    }
-}
-
-TEST(StoredName, CodePage932BecomesUtf8)
-{
-    const struct {
-        std::string stored;
-        std::uint16_t attributes;
-        const char *text;
-    } cases[] = {
-        {"\x83\x5C\x83\x74\x83\x67\\a.txt", 0, "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\\a.txt"},  // ソフト\a.txt
-        {"\xB1\xB2", 0, "\xEF\xBD\xB1\xEF\xBD\xB2"},      // half-width katakana
-        {"a\x95", 0, "a\xEF\xBF\xBD"},                      // a lead byte cut off at the end
-        {"\x85\x40z", 0, "\xEF\xBF\xBDz"},                 // a pair with no character
-        {"\xE8\xA1\xA8", 0x80, "\xE8\xA1\xA8"},          // flagged UTF-8: left as it is
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(cabtool::storedNameAsUtf8(c.stored, c.attributes), c.text);
     }
 }
 

@@ -104,6 +104,21 @@ std::vector<Scenario> scenarios()
                                                corpus::file("zz", {})};
          },
          4},
+        {"FullFolderGoesOnInTheNextCabinet", with([](Options &o) {
+             o.maxBlocksPerFolder = 3;
+             o.maxCabinetSize = 1000000;
+         }),
+         [] {
+             return std::vector<corpus::Entry>{corpus::file("lead.txt", corpus::prose(10000, 1)),
+                                               corpus::file("long.txt", corpus::prose(7 * 32768 + 5, 2)),
+                                               corpus::file("after.txt", corpus::prose(3000, 3))};
+         },
+         3},
+        {"WithoutASizeLimitFullFoldersMakeNewOnes", with([](Options &o) { o.maxBlocksPerFolder = 2; }), [] {
+             return std::vector<corpus::Entry>{corpus::file("a", corpus::prose(40000, 1)),
+                                               corpus::file("b", corpus::prose(40000, 2)),
+                                               corpus::file("c", corpus::noise(65536, 3))};
+         }},
     };
 }
 
@@ -132,6 +147,9 @@ TEST_P(WriterRoundTrip, EveryFileComesBackByteForByte)
         minicab::Cabinet cab;
         std::string error;
         ASSERT_TRUE(minicab::parse(image.bytes, cab, error)) << image.name << ": " << error;
+        for (const auto &folder : cab.folders) {
+            EXPECT_LE(folder.blocks.size(), s.options.maxBlocksPerFolder) << image.name;
+        }
         cabs.push_back(cab);
     }
 

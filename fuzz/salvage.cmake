@@ -1,0 +1,38 @@
+# Salvage fuzzing, included by fuzz/CMakeLists.txt before its clang-only part.
+#   salvage_fuzz_replay  runs the target over saved inputs; built on every host
+#                        configuration and run by ctest over the engine's seed
+#                        cabinets and the inputs kept in
+#                        tests/data/fuzz-regressions/salvage
+#   salvage_fuzz         the libFuzzer target (clang only):
+#                        salvage_fuzz -close_fd_mask=3 -max_len=131072 CORPUS_FOLDER SEED_FOLDER
+# No return() here: it would end the including file as well.
+if(NOT WIN32 AND TARGET cabinet AND TARGET cabwriter)
+  set(SALVAGE_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
+  set(SALVAGE_TOOL_DIR ${SALVAGE_FUZZ_DIR}/../tools/cabtool)
+
+  if(TARGET cabtool_core AND TARGET make_engine_seeds)
+    add_executable(salvage_fuzz_replay ${SALVAGE_FUZZ_DIR}/salvage_fuzz.cpp ${SALVAGE_FUZZ_DIR}/engine_replay.cpp)
+    target_link_libraries(salvage_fuzz_replay PRIVATE cabtool_core)
+    set(SALVAGE_REPLAY_INPUTS ${CMAKE_CURRENT_BINARY_DIR}/engine-seeds)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions/salvage)
+      list(APPEND SALVAGE_REPLAY_INPUTS ${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions/salvage)
+    endif()
+    add_test(NAME fuzz.salvage_replay COMMAND salvage_fuzz_replay ${SALVAGE_REPLAY_INPUTS})
+    set_tests_properties(fuzz.salvage_replay PROPERTIES FIXTURES_REQUIRED engine_seeds TIMEOUT 300)
+  endif()
+
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND ORVEL_HAVE_LIBFUZZER)
+    # The engine and the salvage reader are compiled into the target so that
+    # they carry the fuzzer's coverage instrumentation.
+    file(GLOB SALVAGE_FUZZ_CABINET_SOURCES CONFIGURE_DEPENDS ${SALVAGE_FUZZ_DIR}/../cabinet/*.cpp)
+    set(SALVAGE_FUZZ_TOOL_SOURCES salvage.cpp salvage_set.cpp embedded.cpp file_meta.cpp engine_io.cpp common.cpp progress.cpp
+        folder_table.cpp)
+    list(TRANSFORM SALVAGE_FUZZ_TOOL_SOURCES PREPEND ${SALVAGE_TOOL_DIR}/)
+    add_executable(salvage_fuzz ${SALVAGE_FUZZ_DIR}/salvage_fuzz.cpp ${SALVAGE_FUZZ_TOOL_SOURCES}
+                                ${SALVAGE_FUZZ_CABINET_SOURCES})
+    target_include_directories(salvage_fuzz PRIVATE ${SALVAGE_FUZZ_DIR}/../cabinet ${SALVAGE_TOOL_DIR})
+    target_link_libraries(salvage_fuzz PRIVATE cabwriter)
+    target_compile_options(salvage_fuzz PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+    target_link_options(salvage_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  endif()
+endif()

@@ -1,44 +1,12 @@
 #include "json_writer.h"
 
+#include "names.h"
+
 #include <cinttypes>
 
 namespace cabtool {
 
 namespace {
-
-// Length of the well-formed UTF-8 sequence at text[at], or 0.
-std::size_t sequenceLength(const std::string &text, std::size_t at)
-{
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // the range of the second byte
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 void appendEscape(std::string &out, unsigned code)
 {
@@ -53,7 +21,7 @@ std::string jsonString(const std::string &text)
 {
     std::string out = "\"";
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = sequenceLength(text, at);
+        const std::size_t length = utf8SequenceLength(text, at);
         const unsigned char lead = static_cast<unsigned char>(text[at]);
         if (length == 0) {
             out += "\\ufffd";

@@ -13,19 +13,11 @@ struct Char {
     std::size_t size;
 };
 
+// A broken sequence counts byte by byte.
 std::size_t utf8Length(const std::string &text, std::size_t at)
 {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    const std::size_t want = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 1;
-    if (lead >= 0xF5) {
-        return 1;
-    }
-    for (std::size_t i = 1; i < want; ++i) {
-        if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
-            return 1;  // a broken sequence: its bytes count one by one
-        }
-    }
-    return want;
+    const std::size_t length = utf8SequenceLength(text, at);
+    return length == 0 ? 1 : length;
 }
 
 bool isDoubleByteLead(unsigned char byte)

@@ -7,6 +7,7 @@
 // on request); Windows builds pass them to the narrow calls as they are.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ bool convertName(const std::string &stored, bool utf8, const std::string &codePa
 
 // convertName with the encoding chosen for this run and the file's attributes.
 bool fileNameOf(const std::string &stored, std::uint16_t attributes, std::string &out);
+
+// Length of the well-formed UTF-8 sequence at text[at], or 0 when the bytes
+// there are not one (an overlong form, a surrogate, a cut sequence).
+std::size_t utf8SequenceLength(const std::string &text, std::size_t at);
 
 // The text with control characters escaped so that it cannot steer a
 // terminal: \n, \r, \t, \xNN for other C0 bytes and DEL, \u00NN for C1

@@ -42,8 +42,11 @@ inside it, such as an installer: each cabinet found is listed in turn.
 
 Options:
   -F PATTERN        only the files whose stored name matches PATTERN: * and ?
-                    are wildcards, letters match either case, \ and / both
-                    separate folders; repeat -F for more patterns
+                    are wildcards within one folder part, ASCII letters match
+                    either case, \ and / both separate folders; a pattern
+                    without a separator matches the name's last part, so
+                    -F '*.txt' finds text files in every folder and -F 'docs/*'
+                    only those directly in docs; repeat -F for more patterns
   --json            a listing for programs: the header, the set links, the
                     folders and every stored field of every file, in JSON
   --offset N        only the cabinet that begins at byte N of FILE (decimal,
@@ -66,6 +69,8 @@ Options:
   -F PATTERN        only the files whose stored name matches PATTERN (see
                     cabtool list --help); repeat -F for more patterns
   --hash            print each file's SHA-256: "ok  DIGEST  NAME"
+  --stats           on standard error: the data blocks decoded, the folder
+                    passes and the bytes read from cabinets
   --salvage         go on past damaged data and report the bytes each damaged
                     file loses, as extract --salvage would
   --offset N        only the cabinet that begins at byte N of FILE
@@ -96,6 +101,9 @@ Options:
                     cabtool list --help); repeat -F for more patterns
   -p                write the files' bytes to standard output, one after
                     another in list order, instead of creating files
+  --stats           on standard error: the data blocks decoded, the folder
+                    passes and the bytes read from cabinets (only what is
+                    selected is decoded, up to its last byte)
   --overwrite       replace files that exist (the default)
   --no-overwrite    keep files that exist and report them as skipped
   --keep-newer      keep a file that exists and is newer than the stored one

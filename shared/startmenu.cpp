@@ -54,7 +54,8 @@ public:
         if (listing == INVALID_HANDLE_VALUE)
             return false;
         do {
-            entries.push_back({entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back({entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         } while (FindNextFileA(listing, &entry));
         FindClose(listing);
         return true;

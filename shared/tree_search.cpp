@@ -39,7 +39,9 @@ public:
     bool Run(const char* root)
     {
         entered_.clear();
-        return Walk(root);
+        unidentified_.clear();
+        linkMet_ = false;
+        return Walk(root, false);
     }
 
 protected:
@@ -53,8 +55,18 @@ private:
     // False when the folder was entered before, by whatever path. A folder
     // whose identity cannot be read is entered without being remembered;
     // the path limit still ends any loop through it.
-    bool FirstVisit(const char* folder)
+    bool FirstVisit(const char* folder, bool link)
     {
+        if (!linkMet_ && !link) {
+            unidentified_.emplace_back(folder);
+            return true;
+        }
+        if (!linkMet_) {
+            linkMet_ = true;
+            for (const std::string& path : unidentified_)
+                Remember(path.c_str());
+            unidentified_.clear();
+        }
         FolderId id = {};
         if (!view_.Identify(folder, id))
             return true;
@@ -66,9 +78,16 @@ private:
         return true;
     }
 
-    bool Walk(const char* folder)
+    void Remember(const char* folder)
     {
-        if (!FirstVisit(folder))
+        FolderId id = {};
+        if (view_.Identify(folder, id))
+            entered_.push_back(id);
+    }
+
+    bool Walk(const char* folder, bool link)
+    {
+        if (!FirstVisit(folder, link))
             return false;
         if (Enter(folder))
             return true;
@@ -91,13 +110,15 @@ private:
             if (!entry.folder || entry.name == "." || entry.name == "..")
                 continue;
             char subfolder[kTreePathSize];
-            if (JoinTreePath(subfolder, folder, entry.name.c_str()) && Walk(subfolder))
+            if (JoinTreePath(subfolder, folder, entry.name.c_str()) && Walk(subfolder, entry.link))
                 return true;
         }
         return false;
     }
 
     std::vector<FolderId> entered_;
+    bool linkMet_ = false;
+    std::vector<std::string> unidentified_;  // entered before any link
 };
 
 class PlainSearch final : public TreeWalk {

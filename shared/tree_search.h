@@ -11,9 +11,13 @@
 // Both the plain search and the index walk a tree the same way: depth first,
 // a folder's subfolders in the order the file system lists them. Linked
 // folders are followed, but no folder is entered twice: each is remembered
-// by its file identity, so a link back into the tree ends there. A folder is
-// listed through "folder\*.*" and its subfolders entered only where that
-// pattern fits in 259 characters.
+// by its file identity, so a link back into the tree ends there. Identities
+// are read only from the first linked folder on (those entered before it are
+// read then): until a walk meets a link, every folder it entered lies on a
+// path of its own below the root and cannot be one entered before, and
+// reading an identity costs more than listing the folder on some systems. A
+// folder is listed through "folder\*.*" and its subfolders entered only
+// where that pattern fits in 259 characters.
 
 constexpr std::size_t kTreePathSize = 260;
 
@@ -31,6 +35,7 @@ struct FolderId {
 struct ListedEntry {
     std::string name;
     bool folder;
+    bool link;  // a folder that may lead elsewhere: a reparse point
 };
 
 // What the search needs of a file system.

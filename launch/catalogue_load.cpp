@@ -2,6 +2,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app.h"
 #include "catalogue.h"
@@ -21,7 +22,41 @@ public:
         GetPrivateProfileStringA(section, key, "", out, kTextSize, path_);
     }
 
+    // Items are settled once the whole file is read (ResolveAll): by then the
+    // walk of the Start menu, started at the first item that may need it, has
+    // overlapped the reading.
     void ResolveItem(const char* file, LaunchItem& item) override
+    {
+        Pending pending = {{}, &item};
+        lstrcpynA(pending.file, file, kTextSize);
+        pending_.push_back(pending);
+        if (!walkStarted_ && MaySearchStartMenu(file)) {
+            walkStarted_ = true;
+            shortcuts_.WalkAhead(owner_);
+        }
+    }
+
+    void ResolveAll()
+    {
+        for (const Pending& pending : pending_)
+            Resolve(pending.file, *pending.item);
+        pending_.clear();
+    }
+
+private:
+    struct Pending {
+        char file[kTextSize];
+        LaunchItem* item;
+    };
+
+    // A shortcut name that does not name a file as it stands; the search path
+    // may still find it, but it is then rare enough to walk in vain.
+    static bool MaySearchStartMenu(const char* file)
+    {
+        return !IsSchemeTarget(file) && IsShortcutPath(file) && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES;
+    }
+
+    void Resolve(const char* file, LaunchItem& item)
     {
         char value[kTextSize] = {};
         std::memcpy(value, file, std::strlen(file) + 1);
@@ -43,7 +78,6 @@ public:
             item.icon = GetShortcutIcon(instance_, item.target, shortcutIcons_);
     }
 
-private:
     static bool IsShortcutPath(const char* path)
     {
         PathParts parts;
@@ -56,6 +90,8 @@ private:
     HWND owner_;
     StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
     IconCache shortcutIcons_;
+    std::vector<Pending> pending_;
+    bool walkStarted_ = false;
 };
 
 } // namespace
@@ -64,6 +100,7 @@ void LoadCatalogueFile(const char* path, HINSTANCE instance, HWND owner, IconPan
 {
     ProfileCatalogue source(path, instance, owner);
     FillCatalogue(source, panel.catalogue, panel.groupCount, panel.maxItems);
+    source.ResolveAll();
 }
 
 void LoadCatalogue()

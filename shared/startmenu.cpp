@@ -153,7 +153,13 @@ bool FindShortcutInStartMenus(char* buffer, HWND owner)
     return FindFileInTree(buffer, userFolder);
 }
 
-bool StartMenuIndex::Find(char* buffer, HWND owner)
+StartMenuIndex::~StartMenuIndex()
+{
+    abandon_.store(true, std::memory_order_relaxed);
+    JoinWalk();
+}
+
+bool StartMenuIndex::KnowFolders(HWND owner)
 {
     if (!foldersKnown_) {
         foldersKnown_ = true;
@@ -166,8 +172,38 @@ bool StartMenuIndex::Find(char* buffer, HWND owner)
             user_.SetRoot(userFolder);
         }
     }
-    if (!haveFolders_)
+    return haveFolders_;
+}
+
+DWORD WINAPI StartMenuIndex::WalkCommon(void* self)
+{
+    StartMenuIndex& index = *static_cast<StartMenuIndex*>(self);
+    index.common_.Build(&index.abandon_);
+    return 0;
+}
+
+void StartMenuIndex::WalkAhead(HWND owner)
+{
+    if (walker_ != nullptr || !KnowFolders(owner) || !haveCommon_)
+        return;
+    // Without a thread the first lookup walks the tree itself.
+    walker_ = CreateThread(nullptr, 0, WalkCommon, this, 0, nullptr);
+}
+
+void StartMenuIndex::JoinWalk()
+{
+    if (walker_ == nullptr)
+        return;
+    WaitForSingleObject(walker_, INFINITE);
+    CloseHandle(walker_);
+    walker_ = nullptr;
+}
+
+bool StartMenuIndex::Find(char* buffer, HWND owner)
+{
+    if (!KnowFolders(owner))
         return false;
+    JoinWalk();
     if (haveCommon_ && common_.Find(buffer))
         return true;
     return user_.Find(buffer);

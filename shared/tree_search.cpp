@@ -156,16 +156,23 @@ void TreeIndex::SetRoot(const char* folder)
     entries_.clear();
 }
 
-void TreeIndex::Build()
+void TreeIndex::Build(const std::atomic<bool>* abandon)
 {
     // Records every folder entered and the names each one lists.
     class Indexer final : public TreeWalk {
     public:
-        explicit Indexer(TreeIndex& index) : TreeWalk(index.view_), index_(index) {}
+        Indexer(TreeIndex& index, const std::atomic<bool>* abandon)
+            : TreeWalk(index.view_), index_(index), abandon_(abandon) {}
+
+        bool abandoned = false;
 
     private:
         bool Enter(const char* folder) override
         {
+            if (abandon_ != nullptr && abandon_->load(std::memory_order_relaxed)) {
+                abandoned = true;
+                return true;
+            }
             current_ = static_cast<std::uint32_t>(index_.folders_.size());
             index_.folders_.emplace_back(folder);
             return false;
@@ -185,12 +192,20 @@ void TreeIndex::Build()
         }
 
         TreeIndex& index_;
+        const std::atomic<bool>* abandon_;
         std::uint32_t current_ = 0;
     };
 
-    built_ = true;
-    Indexer indexer(*this);
+    if (built_)
+        return;
+    Indexer indexer(*this, abandon);
     indexer.Run(root_);
+    if (indexer.abandoned) {
+        folders_.clear();
+        entries_.clear();
+        return;
+    }
+    built_ = true;
     // Entries arrive folder by folder in the order of entering; a stable sort
     // keeps that order among equal names, so the first of them is the match.
     std::stable_sort(entries_.begin(), entries_.end(),
@@ -226,8 +241,7 @@ bool TreeIndex::Find(char* buffer)
         std::memcpy(buffer, found, std::strlen(found) + 1);
         return true;
     }
-    if (!built_)
-        Build();
+    Build();
 
     auto match = std::lower_bound(entries_.begin(), entries_.end(), key,
                                   [](const Entry& e, const std::wstring& k) { return e.key < k; });

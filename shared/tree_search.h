@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -75,6 +76,11 @@ public:
     explicit TreeIndex(FolderView& view) : view_(view) {}
 
     void SetRoot(const char* folder);
+    // Walks the tree now unless it was walked already; otherwise the first
+    // lookup does. Setting `abandon` stops the walk and leaves the tree
+    // unwalked, so that this can run on another thread than the lookups,
+    // which must not start before it returns.
+    void Build(const std::atomic<bool>* abandon = nullptr);
     // Same contract as SearchTreeFor on `buffer` (260 bytes) in place: the
     // name it holds becomes the path of the first match.
     bool Find(char* buffer);
@@ -85,7 +91,6 @@ private:
         std::uint32_t folder;  // into folders_, in the order of entering
     };
 
-    void Build();
     bool IsPlainName(const char* name);
 
     FolderView& view_;

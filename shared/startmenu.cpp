@@ -153,12 +153,6 @@ bool FindShortcutInStartMenus(char* buffer, HWND owner)
     return FindFileInTree(buffer, userFolder);
 }
 
-StartMenuIndex::~StartMenuIndex()
-{
-    abandon_.store(true, std::memory_order_relaxed);
-    JoinWalk();
-}
-
 bool StartMenuIndex::KnowFolders(HWND owner)
 {
     if (!foldersKnown_) {
@@ -175,35 +169,16 @@ bool StartMenuIndex::KnowFolders(HWND owner)
     return haveFolders_;
 }
 
-DWORD WINAPI StartMenuIndex::WalkCommon(void* self)
-{
-    StartMenuIndex& index = *static_cast<StartMenuIndex*>(self);
-    index.common_.Build(&index.abandon_);
-    return 0;
-}
-
 void StartMenuIndex::WalkAhead(HWND owner)
 {
-    if (walker_ != nullptr || !KnowFolders(owner) || !haveCommon_)
-        return;
-    // Without a thread the first lookup walks the tree itself.
-    walker_ = CreateThread(nullptr, 0, WalkCommon, this, 0, nullptr);
-}
-
-void StartMenuIndex::JoinWalk()
-{
-    if (walker_ == nullptr)
-        return;
-    WaitForSingleObject(walker_, INFINITE);
-    CloseHandle(walker_);
-    walker_ = nullptr;
+    if (KnowFolders(owner) && haveCommon_)
+        common_.WalkAhead();
 }
 
 bool StartMenuIndex::Find(char* buffer, HWND owner)
 {
     if (!KnowFolders(owner))
         return false;
-    JoinWalk();
     if (haveCommon_ && common_.Find(buffer))
         return true;
     return user_.Find(buffer);

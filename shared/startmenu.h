@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "tree_search.h"
 
 // Searches the all-users Start menu and then the current user's, each depth
@@ -33,29 +31,18 @@ FolderView& SystemFolderView();
 // on the trees as they stood when walked.
 class StartMenuIndex {
 public:
-    StartMenuIndex() = default;
-    StartMenuIndex(const StartMenuIndex&) = delete;
-    StartMenuIndex& operator=(const StartMenuIndex&) = delete;
-    // Stops a walk that no lookup waited for.
-    ~StartMenuIndex();
-
-    // Starts the walk of the all-users tree on a thread of its own, so that
-    // it overlaps whatever the caller does before its first lookup, which
-    // waits for it. Every lookup searches that tree first, so the walk is
-    // wasted only when no lookup follows.
+    // Starts the walk of the all-users tree on a thread of its own (see
+    // TreeIndex::WalkAhead). Every lookup searches that tree first, so the
+    // walk is wasted only when no lookup follows; the index then stops it.
     void WalkAhead(HWND owner = nullptr);
     bool Find(char* buffer, HWND owner = nullptr);
 
 private:
-    static DWORD WINAPI WalkCommon(void* self);
     bool KnowFolders(HWND owner);
-    void JoinWalk();
 
     bool foldersKnown_ = false;
     bool haveFolders_ = false;
     bool haveCommon_ = false;
     TreeIndex common_{SystemFolderView()};
     TreeIndex user_{SystemFolderView()};
-    HANDLE walker_ = nullptr;
-    std::atomic<bool> abandon_{false};
 };

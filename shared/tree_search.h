@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The tree search behind the Start-menu lookups, apart from the file system
@@ -67,20 +70,25 @@ protected:
 bool SearchTreeFor(FolderView& view, char (&out)[kTreePathSize], const char* name, const char* root);
 
 // Answers SearchTreeFor for one root from a single walk of its tree, made at
-// the first lookup: every answer is the one the plain search would give on
-// the tree as it stood then. Names the system would read as more than one
-// name (wildcards, "~" of a short name, separators, a stream's colon, a
-// trailing dot or blank) are searched for the plain way.
+// the first lookup or ahead of it: every answer is the one the plain search
+// would give on the tree as it stood then. Names the system would read as
+// more than one name (wildcards, "~" of a short name, separators, a stream's
+// colon, a trailing dot or blank) are searched for the plain way.
 class TreeIndex {
 public:
     explicit TreeIndex(FolderView& view) : view_(view) {}
+    TreeIndex(const TreeIndex&) = delete;
+    TreeIndex& operator=(const TreeIndex&) = delete;
+    // Stops a walk ahead that is still running.
+    ~TreeIndex();
 
     void SetRoot(const char* folder);
-    // Walks the tree now unless it was walked already; otherwise the first
-    // lookup does. Setting `abandon` stops the walk and leaves the tree
-    // unwalked, so that this can run on another thread than the lookups,
-    // which must not start before it returns.
-    void Build(const std::atomic<bool>* abandon = nullptr);
+    // Starts the walk on a thread of its own, so that it overlaps whatever
+    // the caller does before its lookups. A lookup waits only until the walk
+    // has met the name's first match, or until it ends when there is none:
+    // the walk meets the entries in the very order in which the plain search
+    // would try them. Without a thread the first lookup walks, as before.
+    void WalkAhead();
     // Same contract as SearchTreeFor on `buffer` (260 bytes) in place: the
     // name it holds becomes the path of the first match.
     bool Find(char* buffer);
@@ -90,12 +98,23 @@ private:
         std::wstring key;
         std::uint32_t folder;  // into folders_, in the order of entering
     };
+    enum class State { Unwalked, Walking, Walked };
 
+    void Walk();
+    void StopWalkAhead();
     bool IsPlainName(const char* name);
+    // The path of the first entry of `key` that `name` can be joined to.
+    bool Answer(const Entry& entry, const std::wstring& key, const char* name, char* buffer) const;
 
     FolderView& view_;
     char root_[kTreePathSize] = {};
-    bool built_ = false;
+    std::thread walker_;
+    std::atomic<bool> abandon_{false};
+    // Guards what follows while a walk ahead runs; `grown` is signalled as
+    // folders are entered and when the walk ends.
+    std::mutex lock_;
+    std::condition_variable grown_;
+    State state_ = State::Unwalked;
     std::vector<std::string> folders_;
-    std::vector<Entry> entries_;  // ordered by key, then by folder
+    std::vector<Entry> entries_;  // in the order met; once walked, by key, then by that order
 };

@@ -27,33 +27,66 @@ public:
     // overlapped the reading.
     void ResolveItem(const char* file, LaunchItem& item) override
     {
-        Pending pending = {{}, &item};
+        Pending pending = {{}, {}, &item, 0, false};
         lstrcpynA(pending.file, file, kTextSize);
-        pending_.push_back(pending);
-        if (!walkStarted_ && MaySearchStartMenu(file)) {
+        if (!IsSchemeTarget(file)) {
+            PathParts parts;
+            SplitPath(file, parts);
+            if (lstrcmpiA(parts.ext, ".lnk") == 0)
+                JoinText(pending.shortcut, parts.name, parts.ext);
+        }
+        // A shortcut that does not name a file as it stands is looked for in
+        // the Start menu, unless the search path finds it first, which is
+        // rare enough to walk in vain.
+        if (!walkStarted_ && pending.shortcut[0] != '\0' && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
             walkStarted_ = true;
             shortcuts_.WalkAhead(owner_);
         }
+        pending_.push_back(pending);
     }
 
+    // Items whose shortcut the walk has not met yet wait while the others are
+    // settled; the order in which items are settled changes nothing but the
+    // time it takes.
     void ResolveAll()
     {
-        for (const Pending& pending : pending_)
-            Resolve(pending.file, *pending.item);
+        std::size_t left = pending_.size();
+        while (left > 0) {
+            bool settled = false;
+            for (Pending& pending : pending_) {
+                if (!pending.done && (pending.shortcut[0] == '\0' ||
+                                      shortcuts_.CanAnswer(pending.shortcut, pending.met))) {
+                    Settle(pending);
+                    settled = true;
+                    --left;
+                }
+            }
+            if (settled)
+                continue;
+            for (Pending& pending : pending_) {
+                if (!pending.done) {
+                    Settle(pending);  // waits for the walk to meet it
+                    --left;
+                    break;
+                }
+            }
+        }
         pending_.clear();
     }
 
 private:
     struct Pending {
         char file[kTextSize];
+        char shortcut[kTextSize];  // the name looked for in the Start menu, if any
         LaunchItem* item;
+        std::size_t met;
+        bool done;
     };
 
-    // A shortcut name that does not name a file as it stands; the search path
-    // may still find it, but it is then rare enough to walk in vain.
-    static bool MaySearchStartMenu(const char* file)
+    void Settle(Pending& pending)
     {
-        return !IsSchemeTarget(file) && IsShortcutPath(file) && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES;
+        Resolve(pending.file, *pending.item);
+        pending.done = true;
     }
 
     void Resolve(const char* file, LaunchItem& item)

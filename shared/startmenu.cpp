@@ -183,3 +183,8 @@ bool StartMenuIndex::Find(char* buffer, HWND owner)
         return true;
     return user_.Find(buffer);
 }
+
+bool StartMenuIndex::CanAnswer(const char* name, std::size_t& met)
+{
+    return !foldersKnown_ || !haveFolders_ || !haveCommon_ || common_.CanAnswer(name, met);
+}

@@ -36,6 +36,9 @@ public:
     // walk is wasted only when no lookup follows; the index then stops it.
     void WalkAhead(HWND owner = nullptr);
     bool Find(char* buffer, HWND owner = nullptr);
+    // True when Find would answer for the file name `name` at once, without
+    // waiting for the walk ahead; `met` as for TreeIndex::CanAnswer.
+    bool CanAnswer(const char* name, std::size_t& met);
 
 private:
     bool KnowFolders(HWND owner);

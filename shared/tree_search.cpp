@@ -306,6 +306,22 @@ bool TreeIndex::Find(char* buffer)
     return false;
 }
 
+bool TreeIndex::CanAnswer(const char* name, std::size_t& met)
+{
+    std::wstring key;
+    if (!IsPlainName(name) || !view_.NameKey(name, key))
+        return true;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (state_ != State::Walking)
+        return true;
+    char path[kTreePathSize];
+    for (; met < entries_.size(); ++met) {
+        if (Answer(entries_[met], key, name, path))
+            return true;
+    }
+    return false;
+}
+
 bool TreeIndex::Answer(const Entry& entry, const std::wstring& key, const char* name, char* buffer) const
 {
     if (entry.key != key)

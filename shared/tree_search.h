@@ -92,6 +92,10 @@ public:
     // Same contract as SearchTreeFor on `buffer` (260 bytes) in place: the
     // name it holds becomes the path of the first match.
     bool Find(char* buffer);
+    // True when Find would answer for `name` without waiting for a walk
+    // ahead. `met` keeps the caller's place between calls for one name
+    // (start it at 0), so that each entry is looked at once.
+    bool CanAnswer(const char* name, std::size_t& met);
 
 private:
     struct Entry {

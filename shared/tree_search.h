@@ -107,7 +107,8 @@ private:
     void Walk();
     void StopWalkAhead();
     bool IsPlainName(const char* name);
-    // The path of the first entry of `key` that `name` can be joined to.
+    // Puts the path of `entry` into `buffer` when the entry bears `key` and
+    // `name` joined to its folder fits.
     bool Answer(const Entry& entry, const std::wstring& key, const char* name, char* buffer) const;
 
     FolderView& view_;

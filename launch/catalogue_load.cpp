@@ -2,6 +2,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app.h"
 #include "catalogue.h"
@@ -21,7 +22,74 @@ public:
         GetPrivateProfileStringA(section, key, "", out, kTextSize, path_);
     }
 
+    // Items are settled once the whole file is read (ResolveAll): by then the
+    // walk of the Start menu, started at the first item that may need it, has
+    // overlapped the reading.
     void ResolveItem(const char* file, LaunchItem& item) override
+    {
+        Pending pending = {{}, {}, &item, 0, false};
+        lstrcpynA(pending.file, file, kTextSize);
+        if (!IsSchemeTarget(file)) {
+            PathParts parts;
+            SplitPath(file, parts);
+            if (lstrcmpiA(parts.ext, ".lnk") == 0)
+                JoinText(pending.shortcut, parts.name, parts.ext);
+        }
+        // A shortcut that does not name a file as it stands is looked for in
+        // the Start menu, unless the search path finds it first, which is
+        // rare enough to walk in vain.
+        if (!walkStarted_ && pending.shortcut[0] != '\0' && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
+            walkStarted_ = true;
+            shortcuts_.WalkAhead(owner_);
+        }
+        pending_.push_back(pending);
+    }
+
+    // Items whose shortcut the walk has not met yet wait while the others are
+    // settled; the order in which items are settled changes nothing but the
+    // time it takes.
+    void ResolveAll()
+    {
+        std::size_t left = pending_.size();
+        while (left > 0) {
+            bool settled = false;
+            for (Pending& pending : pending_) {
+                if (!pending.done && (pending.shortcut[0] == '\0' ||
+                                      shortcuts_.CanAnswer(pending.shortcut, pending.met))) {
+                    Settle(pending);
+                    settled = true;
+                    --left;
+                }
+            }
+            if (settled)
+                continue;
+            for (Pending& pending : pending_) {
+                if (!pending.done) {
+                    Settle(pending);  // waits for the walk to meet it
+                    --left;
+                    break;
+                }
+            }
+        }
+        pending_.clear();
+    }
+
+private:
+    struct Pending {
+        char file[kTextSize];
+        char shortcut[kTextSize];  // the name looked for in the Start menu, if any
+        LaunchItem* item;
+        std::size_t met;
+        bool done;
+    };
+
+    void Settle(Pending& pending)
+    {
+        Resolve(pending.file, *pending.item);
+        pending.done = true;
+    }
+
+    void Resolve(const char* file, LaunchItem& item)
     {
         char value[kTextSize] = {};
         std::memcpy(value, file, std::strlen(file) + 1);
@@ -43,7 +111,6 @@ public:
             item.icon = GetShortcutIcon(instance_, item.target, shortcutIcons_);
     }
 
-private:
     static bool IsShortcutPath(const char* path)
     {
         PathParts parts;
@@ -56,6 +123,8 @@ private:
     HWND owner_;
     StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
     IconCache shortcutIcons_;
+    std::vector<Pending> pending_;
+    bool walkStarted_ = false;
 };
 
 } // namespace
@@ -64,6 +133,7 @@ void LoadCatalogueFile(const char* path, HINSTANCE instance, HWND owner, IconPan
 {
     ProfileCatalogue source(path, instance, owner);
     FillCatalogue(source, panel.catalogue, panel.groupCount, panel.maxItems);
+    source.ResolveAll();
 }
 
 void LoadCatalogue()

@@ -54,7 +54,8 @@ public:
         if (listing == INVALID_HANDLE_VALUE)
             return false;
         do {
-            entries.push_back({entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back({entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         } while (FindNextFileA(listing, &entry));
         FindClose(listing);
         return true;
@@ -152,7 +153,7 @@ bool FindShortcutInStartMenus(char* buffer, HWND owner)
     return FindFileInTree(buffer, userFolder);
 }
 
-bool StartMenuIndex::Find(char* buffer, HWND owner)
+bool StartMenuIndex::KnowFolders(HWND owner)
 {
     if (!foldersKnown_) {
         foldersKnown_ = true;
@@ -165,9 +166,25 @@ bool StartMenuIndex::Find(char* buffer, HWND owner)
             user_.SetRoot(userFolder);
         }
     }
-    if (!haveFolders_)
+    return haveFolders_;
+}
+
+void StartMenuIndex::WalkAhead(HWND owner)
+{
+    if (KnowFolders(owner) && haveCommon_)
+        common_.WalkAhead();
+}
+
+bool StartMenuIndex::Find(char* buffer, HWND owner)
+{
+    if (!KnowFolders(owner))
         return false;
     if (haveCommon_ && common_.Find(buffer))
         return true;
     return user_.Find(buffer);
+}
+
+bool StartMenuIndex::CanAnswer(const char* name, std::size_t& met)
+{
+    return !foldersKnown_ || !haveFolders_ || !haveCommon_ || common_.CanAnswer(name, met);
 }

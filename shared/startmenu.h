@@ -31,9 +31,18 @@ FolderView& SystemFolderView();
 // on the trees as they stood when walked.
 class StartMenuIndex {
 public:
+    // Starts the walk of the all-users tree on a thread of its own (see
+    // TreeIndex::WalkAhead). Every lookup searches that tree first, so the
+    // walk is wasted only when no lookup follows; the index then stops it.
+    void WalkAhead(HWND owner = nullptr);
     bool Find(char* buffer, HWND owner = nullptr);
+    // True when Find would answer for the file name `name` at once, without
+    // waiting for the walk ahead; `met` as for TreeIndex::CanAnswer.
+    bool CanAnswer(const char* name, std::size_t& met);
 
 private:
+    bool KnowFolders(HWND owner);
+
     bool foldersKnown_ = false;
     bool haveFolders_ = false;
     bool haveCommon_ = false;

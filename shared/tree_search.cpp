@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 bool JoinTreePath(char (&out)[kTreePathSize], const char* folder, const char* name)
 {
@@ -39,7 +40,9 @@ public:
     bool Run(const char* root)
     {
         entered_.clear();
-        return Walk(root);
+        unidentified_.clear();
+        linkMet_ = false;
+        return Walk(root, false);
     }
 
 protected:
@@ -53,8 +56,18 @@ private:
     // False when the folder was entered before, by whatever path. A folder
     // whose identity cannot be read is entered without being remembered;
     // the path limit still ends any loop through it.
-    bool FirstVisit(const char* folder)
+    bool FirstVisit(const char* folder, bool link)
     {
+        if (!linkMet_ && !link) {
+            unidentified_.emplace_back(folder);
+            return true;
+        }
+        if (!linkMet_) {
+            linkMet_ = true;
+            for (const std::string& path : unidentified_)
+                Remember(path.c_str());
+            unidentified_.clear();
+        }
         FolderId id = {};
         if (!view_.Identify(folder, id))
             return true;
@@ -66,9 +79,16 @@ private:
         return true;
     }
 
-    bool Walk(const char* folder)
+    void Remember(const char* folder)
     {
-        if (!FirstVisit(folder))
+        FolderId id = {};
+        if (view_.Identify(folder, id))
+            entered_.push_back(id);
+    }
+
+    bool Walk(const char* folder, bool link)
+    {
+        if (!FirstVisit(folder, link))
             return false;
         if (Enter(folder))
             return true;
@@ -91,13 +111,15 @@ private:
             if (!entry.folder || entry.name == "." || entry.name == "..")
                 continue;
             char subfolder[kTreePathSize];
-            if (JoinTreePath(subfolder, folder, entry.name.c_str()) && Walk(subfolder))
+            if (JoinTreePath(subfolder, folder, entry.name.c_str()) && Walk(subfolder, entry.link))
                 return true;
         }
         return false;
     }
 
     std::vector<FolderId> entered_;
+    bool linkMet_ = false;
+    std::vector<std::string> unidentified_;  // entered before any link
 };
 
 class PlainSearch final : public TreeWalk {
@@ -127,26 +149,66 @@ bool SearchTreeFor(FolderView& view, char (&out)[kTreePathSize], const char* nam
     return search.Run(root);
 }
 
+TreeIndex::~TreeIndex()
+{
+    StopWalkAhead();
+}
+
+void TreeIndex::StopWalkAhead()
+{
+    if (!walker_.joinable())
+        return;
+    abandon_.store(true, std::memory_order_relaxed);
+    walker_.join();
+    abandon_.store(false, std::memory_order_relaxed);
+}
+
 void TreeIndex::SetRoot(const char* folder)
 {
+    StopWalkAhead();
     CopyBounded(root_, folder);
-    built_ = false;
+    state_ = State::Unwalked;
     folders_.clear();
     entries_.clear();
 }
 
-void TreeIndex::Build()
+void TreeIndex::WalkAhead()
+{
+    if (state_ != State::Unwalked || walker_.joinable())
+        return;
+    state_ = State::Walking;
+    try {
+        walker_ = std::thread([this] { Walk(); });
+    } catch (const std::system_error&) {
+        state_ = State::Unwalked;
+    }
+}
+
+// Runs with state_ Walking; lookups on other threads read what it has met so
+// far under the lock.
+void TreeIndex::Walk()
 {
     // Records every folder entered and the names each one lists.
     class Indexer final : public TreeWalk {
     public:
         explicit Indexer(TreeIndex& index) : TreeWalk(index.view_), index_(index) {}
 
+        bool abandoned = false;
+
     private:
         bool Enter(const char* folder) override
         {
-            current_ = static_cast<std::uint32_t>(index_.folders_.size());
-            index_.folders_.emplace_back(folder);
+            if (index_.abandon_.load(std::memory_order_relaxed)) {
+                abandoned = true;
+                return true;
+            }
+            {
+                std::lock_guard<std::mutex> hold(index_.lock_);
+                current_ = static_cast<std::uint32_t>(index_.folders_.size());
+                index_.folders_.emplace_back(folder);
+            }
+            // The entries of the folder before are all in by now.
+            index_.grown_.notify_all();
             return false;
         }
 
@@ -159,6 +221,7 @@ void TreeIndex::Build()
             Entry entry;
             if (view_.NameKey(name, entry.key)) {
                 entry.folder = current_;
+                std::lock_guard<std::mutex> hold(index_.lock_);
                 index_.entries_.push_back(std::move(entry));
             }
         }
@@ -167,13 +230,24 @@ void TreeIndex::Build()
         std::uint32_t current_ = 0;
     };
 
-    built_ = true;
     Indexer indexer(*this);
     indexer.Run(root_);
-    // Entries arrive folder by folder in the order of entering; a stable sort
-    // keeps that order among equal names, so the first of them is the match.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (indexer.abandoned) {
+            state_ = State::Unwalked;
+            folders_.clear();
+            entries_.clear();
+        } else {
+            state_ = State::Walked;
+            // Entries arrive folder by folder in the order of entering; a
+            // stable sort keeps that order among equal names, so the first
+            // of them is the match.
+            std::stable_sort(entries_.begin(), entries_.end(),
+                             [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        }
+    }
+    grown_.notify_all();
 }
 
 bool TreeIndex::IsPlainName(const char* name)
@@ -205,19 +279,58 @@ bool TreeIndex::Find(char* buffer)
         std::memcpy(buffer, found, std::strlen(found) + 1);
         return true;
     }
-    if (!built_)
-        Build();
+    std::unique_lock<std::mutex> hold(lock_);
+    if (state_ == State::Unwalked) {
+        state_ = State::Walking;
+        hold.unlock();
+        Walk();
+        hold.lock();
+    }
+    // While the walk runs, the first entry of the name met so far is the
+    // first of all: later folders only add later entries.
+    std::size_t seen = 0;
+    while (state_ == State::Walking) {
+        for (; seen < entries_.size(); ++seen) {
+            if (Answer(entries_[seen], key, name, buffer))
+                return true;
+        }
+        grown_.wait(hold);
+    }
 
     auto match = std::lower_bound(entries_.begin(), entries_.end(), key,
                                   [](const Entry& e, const std::wstring& k) { return e.key < k; });
     for (; match != entries_.end() && match->key == key; ++match) {
-        // The plain search passes over a folder where the joined path would
-        // be too long, and gives the name as asked for.
-        char path[kTreePathSize];
-        if (JoinTreePath(path, folders_[match->folder].c_str(), name)) {
-            std::memcpy(buffer, path, std::strlen(path) + 1);
+        if (Answer(*match, key, name, buffer))
             return true;
-        }
     }
     return false;
+}
+
+bool TreeIndex::CanAnswer(const char* name, std::size_t& met)
+{
+    std::wstring key;
+    if (!IsPlainName(name) || !view_.NameKey(name, key))
+        return true;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (state_ != State::Walking)
+        return true;
+    char path[kTreePathSize];
+    for (; met < entries_.size(); ++met) {
+        if (Answer(entries_[met], key, name, path))
+            return true;
+    }
+    return false;
+}
+
+bool TreeIndex::Answer(const Entry& entry, const std::wstring& key, const char* name, char* buffer) const
+{
+    if (entry.key != key)
+        return false;
+    // The plain search passes over a folder where the joined path would be
+    // too long, and gives the name as asked for.
+    char path[kTreePathSize];
+    if (!JoinTreePath(path, folders_[entry.folder].c_str(), name))
+        return false;
+    std::memcpy(buffer, path, std::strlen(path) + 1);
+    return true;
 }

@@ -112,6 +112,14 @@ struct MsbBitReader {
         return value;
     }
     std::uint32_t takeUpTo32(unsigned n) { return n == 0 ? 0 : take(n); }
+    // 0 <= n <= 16 and n <= count, without a branch.
+    std::uint32_t takeUpTo16(unsigned n)
+    {
+        const auto value = static_cast<std::uint32_t>((bits >> 1) >> (63 - n));
+        bits <<= n;
+        count -= n;
+        return value;
+    }
 
     bool exhausted() const { return count < 8 * padded; }
 };
@@ -135,6 +143,14 @@ inline std::uint32_t scaled(std::uint32_t cumulative, std::uint64_t scale)
     return static_cast<std::uint32_t>((cumulative * scale) >> 40);
 }
 
+// The groups of entries each model's search and update cover.
+constexpr unsigned kSelectorGroups = quantumGroupsFor(kQuantumSelectorSymbols);
+constexpr unsigned kLiteralGroups = quantumGroupsFor(kQuantumMaxSymbols);
+constexpr unsigned kLengthGroups = quantumGroupsFor(kQuantumLengthSlots);
+// Both short-match models, the smaller one with a group of zeros to spare.
+constexpr unsigned kShortPositionGroups = quantumGroupsFor(kQuantumShortMatchSlots[1]);
+constexpr unsigned kLongPositionGroups = quantumGroupsFor(quantumWindowSlots(kQuantumMaxWindowBits));
+
 // The arithmetic decoder of one frame. It lives in local variables of
 // decodeFrame, and the helpers below are forced inline, so that its state stays
 // in registers: written to memory, it would have to be reloaded after every
@@ -146,55 +162,44 @@ struct ArithmeticDecoder {
     std::uint32_t code;
 };
 
-// Shifts out the leading bits that low and high share, and the bits of an
-// interval straddling the middle, until the interval is wider than a quarter.
-// At most 16 bits, since each shift doubles the interval.
+// Shifts out the leading bits that low and high share, then those of an
+// interval straddling the middle (low 01..., high 10...), until the interval is
+// wider than a quarter. Taken one at a time, a straddle flips bit 14 of the code
+// value, clears it in low and sets it in high, then shifts: a shift never brings
+// back shared leading bits, and only the last flip stays in the code value, in
+// bit 15. So the whole renormalisation is one shift of at most 16 bits.
 [[gnu::always_inline]] inline void renormalise(ArithmeticDecoder &d)
 {
-    for (;;) {
-        const std::uint32_t differ = d.low ^ d.high;
-        unsigned shift;
-        if ((differ & 0x8000) == 0) {
-            // Every leading bit they share at once; all 16 when equal.
-            shift = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(differ)));
-        } else if ((d.low & ~d.high & 0x4000) != 0) {
-            // low is 01..., high is 10...: the interval straddles the middle.
-            d.code ^= 0x4000;
-            d.low &= 0x3FFF;
-            d.high |= 0x4000;
-            shift = 1;
-        } else {
-            return;
-        }
-        d.low = (d.low << shift) & 0xFFFF;
-        d.high = ((d.high << shift) | ((1u << shift) - 1)) & 0xFFFF;
-        d.code = ((d.code << shift) | d.reader.take(shift)) & 0xFFFF;
-    }
+    // All 16 bits when equal.
+    const unsigned shared = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(d.low ^ d.high)));
+    // After those, low's 1 bits that meet 0 bits of high, from bit 14 down.
+    const unsigned straddles =
+        static_cast<unsigned>(std::countl_one(static_cast<std::uint16_t>((d.low & ~d.high) << (shared + 1))));
+    const unsigned shift = shared + straddles;
+    d.low = (d.low << shift) & 0x7FFF;
+    d.high = ((d.high << shift) | ((1u << shift) - 1) | 0x8000) & 0xFFFF;
+    d.code = (((d.code << shift) | d.reader.takeUpTo16(shift)) & 0xFFFF) ^ (straddles != 0 ? 0x8000 : 0);
 }
 
-// The format's choice, the first entry whose successor's cumulative frequency
-// is at most ((code - low + 1) * total - 1) / range, is the first entry whose
-// successor's bound, cumulative * range / total, is at most code - low; the
-// bounds are the new interval's ends, so no division is needed at all.
+// The format's choice is the first entry whose successor's cumulative frequency
+// is at most f = ((code - low + 1) * total - 1) / range. Since code stays within
+// [low, high], f is below the total, so entry 0 always counts as above f and
+// entry n, which is 0, never does. The new interval's ends are the entry's
+// bounds scaled to the range, cumulative * range / total.
+template <unsigned Groups>
 [[gnu::always_inline]] inline unsigned decodeSymbol(ArithmeticDecoder &d, QuantumModel &model)
 {
     const std::uint16_t *const f = model.cumulative;
+    const std::uint32_t total = f[0];
     const std::uint32_t range = d.high - d.low + 1;
-    const std::uint64_t scale = range * kReciprocal.of[f[0]];
-    const std::uint32_t offset = d.code - d.low;
-    unsigned i = 0;
-    std::uint32_t upper = range;
-    std::uint32_t lower = scaled(f[1], scale);
-    while (lower > offset) {
-        ++i;
-        upper = lower;
-        lower = scaled(f[i + 1], scale);
-    }
-    d.high = d.low + upper - 1;
-    d.low += lower;
+    const std::uint32_t target = ((d.code - d.low + 1) * total - 1) / range;
+    const std::uint64_t scale = range * kReciprocal.of[total];
+    const unsigned i = countQuantumEntriesAbove<Groups>(model, target) - 1;
+    d.high = d.low + scaled(f[i], scale) - 1;
+    d.low += scaled(f[i + 1], scale);
     renormalise(d);
     const unsigned symbol = model.symbol[i];
-    updateQuantumModel(model, i);
+    updateQuantumModel<Groups>(model, i);
     return symbol;
 }
 
@@ -229,20 +234,20 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
             break;
         }
         d.reader.refill();
-        const unsigned selector = decodeSymbol(d, models.selector);
+        const unsigned selector = decodeSymbol<kSelectorGroups>(d, models.selector);
         if (selector < kQuantumLiteralModels) {
-            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol(d, models.literals[selector]));
+            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol<kLiteralGroups>(d, models.literals[selector]));
             continue;
         }
         std::uint32_t length;
         std::uint32_t distance;
         if (selector < 6) {
             length = selector - 1;
-            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.shortPositions[selector - 4])]);
+            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol<kShortPositionGroups>(d, models.shortPositions[selector - 4])]);
         } else {
-            length = slotValue(d, kQuantumLengthSlot[decodeSymbol(d, models.lengths)]) + kQuantumLongMatchMin;
+            length = slotValue(d, kQuantumLengthSlot[decodeSymbol<kLengthGroups>(d, models.lengths)]) + kQuantumLongMatchMin;
             d.reader.refill();
-            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.longPositions)]);
+            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol<kLongPositionGroups>(d, models.longPositions)]);
         }
         distance += kQuantumDistanceBias;
         if (length > owed - pos) {

@@ -8,7 +8,6 @@
 // every entry before it; a total of kQuantumRescaleAt or more rescales the model.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -19,38 +18,75 @@ constexpr std::uint32_t kQuantumFrequencyStep = 8;
 constexpr std::uint16_t kQuantumFirstReorderAfter = 4;
 constexpr std::uint16_t kQuantumReorderEvery = 50;
 
-// Entry i is cumulative[i] with symbol[i]. The cumulative frequencies, never
-// above kQuantumRescaleAt + kQuantumFrequencyStep, are updated four at a time
-// as one 64-bit word: the array is a whole number of such words, and no lane
-// can carry into the next.
+// Entry i is cumulative[i] with symbol[i]. Searching and counting work on whole
+// groups of eight entries, 16 bytes each: a model of n symbols uses its first
+// (n + 7) / 8 groups, and every entry from n on stays 0, so a group reaching past
+// entry n changes nothing. The cumulative frequencies never exceed
+// kQuantumRescaleAt + kQuantumFrequencyStep, so they compare as signed lanes.
+constexpr unsigned kQuantumGroupSize = 8;
+constexpr unsigned kQuantumMaxGroups = kQuantumMaxSymbols / kQuantumGroupSize;
+
 struct QuantumModel {
     std::uint16_t symbolCount;
     std::uint16_t halvingsLeft;  // rescales left before the next one reorders
-    std::uint16_t cumulative[kQuantumMaxSymbols + 4];
+    alignas(16) std::uint16_t cumulative[kQuantumMaxSymbols + kQuantumGroupSize];
     std::uint16_t symbol[kQuantumMaxSymbols];
 };
+
+// Eight entries side by side. Where the target has no 16-byte vectors the
+// compiler splits the operations up; the results are the same.
+using QuantumLanes = std::int16_t __attribute__((vector_size(16)));
+
+constexpr unsigned quantumGroupsFor(unsigned symbolCount)
+{
+    return (symbolCount + kQuantumGroupSize - 1) / kQuantumGroupSize;
+}
 
 // Every symbol at frequency 1: entry j holds n - j and symbol j.
 void resetQuantumModel(QuantumModel &model, unsigned symbolCount);
 // Halves the frequencies, or every so many times halves and reorders them.
 void rescaleQuantumModel(QuantumModel &model);
 
-// Counts the symbol of entry `index` once.
-inline void updateQuantumModel(QuantumModel &model, unsigned index)
+// How many of the first 8 * Groups entries have a cumulative frequency above
+// `target`. With target below the total, that is 1 + the index of the first
+// entry whose successor's cumulative frequency is at most target, since the
+// frequencies fall strictly down to entry n's 0.
+template <unsigned Groups>
+[[gnu::always_inline]] inline unsigned countQuantumEntriesAbove(const QuantumModel &model, std::uint32_t target)
 {
-    constexpr std::uint64_t kStepEachLane = 0x0001000100010001u * kQuantumFrequencyStep;
-    static_assert(std::endian::native == std::endian::little, "entry i is lane i % 4 of its word");
-    unsigned i = 0;
-    std::uint64_t word;
-    for (; i + 4 <= index + 1; i += 4) {
-        std::memcpy(&word, model.cumulative + i, sizeof word);
-        word += kStepEachLane;
-        std::memcpy(model.cumulative + i, &word, sizeof word);
+    static_assert(Groups >= 1 && Groups <= kQuantumMaxGroups);
+    const QuantumLanes bound = QuantumLanes{} + static_cast<std::int16_t>(target);
+    QuantumLanes above{};
+    for (unsigned g = 0; g < Groups; ++g) {
+        QuantumLanes lanes;
+        std::memcpy(&lanes, model.cumulative + kQuantumGroupSize * g, sizeof lanes);
+        above -= lanes > bound;  // a true comparison is -1 in its lane
     }
-    // The 0 to 3 entries left are the low lanes of the next word.
-    std::memcpy(&word, model.cumulative + i, sizeof word);
-    word += kStepEachLane & ((std::uint64_t{1} << (16 * (index + 1 - i))) - 1);
-    std::memcpy(model.cumulative + i, &word, sizeof word);
+    // Each lane holds at most Groups; adding the halves and then the quarters of
+    // the 64-bit words cannot carry from one lane into the next.
+    std::uint64_t half[2];
+    std::memcpy(half, &above, sizeof half);
+    std::uint64_t sum = half[0] + half[1];
+    sum += sum >> 32;
+    sum += sum >> 16;
+    return static_cast<unsigned>(sum & 0xFFFF);
+}
+
+// Counts the symbol of entry `index` once: entries 0 to index gain
+// kQuantumFrequencyStep. Groups must cover the model's symbols.
+template <unsigned Groups = kQuantumMaxGroups>
+[[gnu::always_inline]] inline void updateQuantumModel(QuantumModel &model, unsigned index)
+{
+    static_assert(Groups >= 1 && Groups <= kQuantumMaxGroups);
+    const QuantumLanes last = QuantumLanes{} + static_cast<std::int16_t>(index);
+    QuantumLanes entry = {0, 1, 2, 3, 4, 5, 6, 7};
+    for (unsigned g = 0; g < Groups; ++g) {
+        QuantumLanes lanes;
+        std::memcpy(&lanes, model.cumulative + kQuantumGroupSize * g, sizeof lanes);
+        lanes += (entry <= last) & static_cast<std::int16_t>(kQuantumFrequencyStep);
+        std::memcpy(model.cumulative + kQuantumGroupSize * g, &lanes, sizeof lanes);
+        entry += static_cast<std::int16_t>(kQuantumGroupSize);
+    }
     if (model.cumulative[0] >= kQuantumRescaleAt) {
         rescaleQuantumModel(model);
     }

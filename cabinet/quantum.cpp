@@ -170,11 +170,12 @@ struct ArithmeticDecoder {
 // bit 15. So the whole renormalisation is one shift of at most 16 bits.
 [[gnu::always_inline]] inline void renormalise(ArithmeticDecoder &d)
 {
-    // All 16 bits when equal.
-    const unsigned shared = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(d.low ^ d.high)));
+    // All 16 bits when equal. The bit below the 16 keeps the count in range
+    // without a test for 0.
+    const unsigned shared = static_cast<unsigned>(std::countl_zero(((d.low ^ d.high) << 16) | 0x8000));
     // After those, low's 1 bits that meet 0 bits of high, from bit 14 down.
-    const unsigned straddles =
-        static_cast<unsigned>(std::countl_one(static_cast<std::uint16_t>((d.low & ~d.high) << (shared + 1))));
+    const unsigned straddles = static_cast<unsigned>(
+        std::countl_zero((~((d.low & ~d.high) << (shared + 1)) << 16) | 0x8000));
     const unsigned shift = shared + straddles;
     d.low = (d.low << shift) & 0x7FFF;
     d.high = ((d.high << shift) | ((1u << shift) - 1) | 0x8000) & 0xFFFF;
@@ -182,9 +183,8 @@ struct ArithmeticDecoder {
 }
 
 // The format's choice is the first entry whose successor's cumulative frequency
-// is at most f = ((code - low + 1) * total - 1) / range. Since code stays within
-// [low, high], f is below the total, so entry 0 always counts as above f and
-// entry n, which is 0, never does. The new interval's ends are the entry's
+// is at most f = ((code - low + 1) * total - 1) / range; code stays within
+// [low, high], so f is below the total. The new interval's ends are the entry's
 // bounds scaled to the range, cumulative * range / total.
 template <unsigned Groups>
 [[gnu::always_inline]] inline unsigned decodeSymbol(ArithmeticDecoder &d, QuantumModel &model)
@@ -194,7 +194,7 @@ template <unsigned Groups>
     const std::uint32_t range = d.high - d.low + 1;
     const std::uint32_t target = ((d.code - d.low + 1) * total - 1) / range;
     const std::uint64_t scale = range * kReciprocal.of[total];
-    const unsigned i = countQuantumEntriesAbove<Groups>(model, target) - 1;
+    const unsigned i = findQuantumEntry<Groups>(model, target);
     d.high = d.low + scaled(f[i], scale) - 1;
     d.low += scaled(f[i + 1], scale);
     renormalise(d);

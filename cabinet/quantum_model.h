@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 constexpr unsigned kQuantumMaxSymbols = 64;
 constexpr std::uint32_t kQuantumRescaleAt = 3801;
 constexpr std::uint32_t kQuantumFrequencyStep = 8;
@@ -47,14 +51,31 @@ void resetQuantumModel(QuantumModel &model, unsigned symbolCount);
 // Halves the frequencies, or every so many times halves and reorders them.
 void rescaleQuantumModel(QuantumModel &model);
 
-// How many of the first 8 * Groups entries have a cumulative frequency above
-// `target`. With target below the total, that is 1 + the index of the first
-// entry whose successor's cumulative frequency is at most target, since the
-// frequencies fall strictly down to entry n's 0.
+// The first entry whose successor's cumulative frequency is at most `target`,
+// for a target below the total and a model of at most 8 * Groups symbols. The
+// frequencies fall strictly from the total at entry 0 down to entry n's 0, so
+// the entries above the target are entries 0 to the one wanted: it is their
+// count less one.
 template <unsigned Groups>
-[[gnu::always_inline]] inline unsigned countQuantumEntriesAbove(const QuantumModel &model, std::uint32_t target)
+[[gnu::always_inline]] inline unsigned findQuantumEntry(const QuantumModel &model, std::uint32_t target)
 {
     static_assert(Groups >= 1 && Groups <= kQuantumMaxGroups);
+#if defined(__SSE2__)
+    // One mask bit per entry, entry k in bit k: a run of ones from bit 0, and
+    // the one wanted is the last of them.
+    const __m128i bound = _mm_set1_epi16(static_cast<short>(target));
+    std::uint64_t above = 0;
+#pragma GCC unroll 4
+    for (unsigned g = 0; g < Groups; g += 2) {
+        const auto *lanes = reinterpret_cast<const __m128i *>(model.cumulative + kQuantumGroupSize * g);
+        const __m128i low = _mm_cmpgt_epi16(_mm_load_si128(lanes), bound);
+        const __m128i high = g + 1 < Groups ? _mm_cmpgt_epi16(_mm_load_si128(lanes + 1), bound) : _mm_setzero_si128();
+        above |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high))))
+                 << (kQuantumGroupSize * g);
+    }
+    // Bit 63 of above >> 1 is clear, so its complement is never 0.
+    return static_cast<unsigned>(__builtin_ctzll(~(above >> 1)));
+#else
     const QuantumLanes bound = QuantumLanes{} + static_cast<std::int16_t>(target);
     QuantumLanes above{};
     for (unsigned g = 0; g < Groups; ++g) {
@@ -69,7 +90,8 @@ template <unsigned Groups>
     std::uint64_t sum = half[0] + half[1];
     sum += sum >> 32;
     sum += sum >> 16;
-    return static_cast<unsigned>(sum & 0xFFFF);
+    return static_cast<unsigned>(sum & 0xFFFF) - 1;
+#endif
 }
 
 // Counts the symbol of entry `index` once: entries 0 to index gain
@@ -80,6 +102,7 @@ template <unsigned Groups = kQuantumMaxGroups>
     static_assert(Groups >= 1 && Groups <= kQuantumMaxGroups);
     const QuantumLanes last = QuantumLanes{} + static_cast<std::int16_t>(index);
     QuantumLanes entry = {0, 1, 2, 3, 4, 5, 6, 7};
+#pragma GCC unroll 8
     for (unsigned g = 0; g < Groups; ++g) {
         QuantumLanes lanes;
         std::memcpy(&lanes, model.cumulative + kQuantumGroupSize * g, sizeof lanes);

@@ -159,27 +159,20 @@ struct ArithmeticDecoder {
     MsbBitReader reader;
     std::uint32_t low;
     std::uint32_t high;
-    std::uint32_t code;
+    std::uint32_t offset;  // code value - low
 };
 
-// Shifts out the leading bits that low and high share, then those of an
-// interval straddling the middle (low 01..., high 10...), until the interval is
-// wider than a quarter. Taken one at a time, a straddle flips bit 14 of the code
-// value, clears it in low and sets it in high, then shifts: a shift never brings
-// back shared leading bits, and only the last flip stays in the code value, in
-// bit 15. So the whole renormalisation is one shift of at most 16 bits.
+// Shifts the interval out to more than a quarter of the 16-bit range. The
+// ends take their bits from the shift, except bit 15, which is 0 in low and 1
+// in high once the interval holds the middle. The code value is kept as its
+// distance from low, which shifts as the code value would and takes the next
+// input bits.
 [[gnu::always_inline]] inline void renormalise(ArithmeticDecoder &d)
 {
-    // All 16 bits when equal. The bit below the 16 keeps the count in range
-    // without a test for 0.
-    const unsigned shared = static_cast<unsigned>(std::countl_zero(((d.low ^ d.high) << 16) | 0x8000));
-    // After those, low's 1 bits that meet 0 bits of high, from bit 14 down.
-    const unsigned straddles = static_cast<unsigned>(
-        std::countl_zero((~((d.low & ~d.high) << (shared + 1)) << 16) | 0x8000));
-    const unsigned shift = shared + straddles;
+    const unsigned shift = quantumRenormalisingShift(d.low, d.high);
     d.low = (d.low << shift) & 0x7FFF;
     d.high = ((d.high << shift) | ((1u << shift) - 1) | 0x8000) & 0xFFFF;
-    d.code = (((d.code << shift) | d.reader.takeUpTo16(shift)) & 0xFFFF) ^ (straddles != 0 ? 0x8000 : 0);
+    d.offset = ((d.offset << shift) | d.reader.takeUpTo16(shift)) & 0xFFFF;
 }
 
 // The format's choice is the first entry whose successor's cumulative frequency
@@ -192,11 +185,13 @@ template <unsigned Groups>
     const std::uint16_t *const f = model.cumulative;
     const std::uint32_t total = f[0];
     const std::uint32_t range = d.high - d.low + 1;
-    const std::uint32_t target = ((d.code - d.low + 1) * total - 1) / range;
+    const std::uint32_t target = ((d.offset + 1) * total - 1) / range;
     const std::uint64_t scale = range * kReciprocal.of[total];
     const unsigned i = findQuantumEntry<Groups>(model, target);
+    const std::uint32_t lower = scaled(f[i + 1], scale);
     d.high = d.low + scaled(f[i], scale) - 1;
-    d.low += scaled(f[i + 1], scale);
+    d.low += lower;
+    d.offset -= lower;
     renormalise(d);
     const unsigned symbol = model.symbol[i];
     updateQuantumModel<Groups>(model, i);
@@ -219,7 +214,7 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
     ArithmeticDecoder d;
     d.reader.start(in, inSize);
     d.reader.refill();
-    d.code = d.reader.take(16);
+    d.offset = d.reader.take(16);
     d.low = 0;
     d.high = 0xFFFF;
 

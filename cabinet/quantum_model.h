@@ -8,6 +8,7 @@
 // every entry before it; a total of kQuantumRescaleAt or more rescales the model.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -94,21 +95,35 @@ template <unsigned Groups>
 #endif
 }
 
-// Counts the symbol of entry `index` once: entries 0 to index gain
-// kQuantumFrequencyStep. Groups must cover the model's symbols.
+// Row i holds the step for entries 0 to i and 0 for the rest: what counting
+// the symbol of entry i adds.
+struct QuantumSteps {
+    alignas(16) std::int16_t row[kQuantumMaxSymbols][kQuantumMaxSymbols];
+    constexpr QuantumSteps() : row{}
+    {
+        for (unsigned i = 0; i < kQuantumMaxSymbols; ++i) {
+            for (unsigned k = 0; k <= i; ++k) {
+                row[i][k] = kQuantumFrequencyStep;
+            }
+        }
+    }
+};
+inline constexpr QuantumSteps kQuantumSteps;
+
+// Counts the symbol of entry `index` once. Groups must cover the model's symbols.
 template <unsigned Groups = kQuantumMaxGroups>
 [[gnu::always_inline]] inline void updateQuantumModel(QuantumModel &model, unsigned index)
 {
     static_assert(Groups >= 1 && Groups <= kQuantumMaxGroups);
-    const QuantumLanes last = QuantumLanes{} + static_cast<std::int16_t>(index);
-    QuantumLanes entry = {0, 1, 2, 3, 4, 5, 6, 7};
+    const std::int16_t *const steps = kQuantumSteps.row[index];
 #pragma GCC unroll 8
     for (unsigned g = 0; g < Groups; ++g) {
         QuantumLanes lanes;
+        QuantumLanes step;
         std::memcpy(&lanes, model.cumulative + kQuantumGroupSize * g, sizeof lanes);
-        lanes += (entry <= last) & static_cast<std::int16_t>(kQuantumFrequencyStep);
+        std::memcpy(&step, steps + kQuantumGroupSize * g, sizeof step);
+        lanes += step;
         std::memcpy(model.cumulative + kQuantumGroupSize * g, &lanes, sizeof lanes);
-        entry += static_cast<std::int16_t>(kQuantumGroupSize);
     }
     if (model.cumulative[0] >= kQuantumRescaleAt) {
         rescaleQuantumModel(model);
@@ -139,6 +154,24 @@ struct QuantumModels {
 constexpr unsigned quantumWindowSlots(unsigned windowBits) { return 2 * windowBits; }
 
 void resetQuantumModels(QuantumModels &models, unsigned windowBits);
+
+// ---- The arithmetic decoder's interval -------------------------------------------
+
+// How many bits renormalisation shifts out of the interval [low, high] (16 bits,
+// low <= high): the leading bits both ends share, then those of an interval that
+// straddles the middle (low 01..., high 10...), until it is wider than a quarter.
+// Each shift takes the width w = high - low to 2w + 1, so after
+// t0 = 15 - bitlength(w) shifts the interval is just over a quarter wide, and at
+// most one more follows: when the top bits of both ends are then still shared,
+// or the interval straddles. A straddle flips bit 15 of both ends alike, so the
+// ends' own bits at those places tell.
+constexpr unsigned quantumRenormalisingShift(std::uint32_t low, std::uint32_t high)
+{
+    const auto c = static_cast<unsigned>(std::countl_zero(((high - low) << 1) | 1)) - 15;  // t0 + 1, 0 to 16
+    const std::uint32_t shared = ~(low ^ high) << c;    // bit 16: the top bits agree
+    const std::uint32_t straddles = (low & ~high) << c;  // bit 15: low 1 and high 0 below them
+    return c - 1 + (((shared >> 16) | (straddles >> 15)) & 1);
+}
 
 // ---- Slots ----------------------------------------------------------------------------
 

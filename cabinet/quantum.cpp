@@ -111,9 +111,8 @@ struct MsbBitReader {
         count -= n;
         return value;
     }
-    std::uint32_t takeUpTo32(unsigned n) { return n == 0 ? 0 : take(n); }
-    // 0 <= n <= 16 and n <= count, without a branch.
-    std::uint32_t takeUpTo16(unsigned n)
+    // 0 <= n <= 32 and n <= count, without a branch.
+    std::uint32_t takeUpTo32(unsigned n)
     {
         const auto value = static_cast<std::uint32_t>((bits >> 1) >> (63 - n));
         bits <<= n;
@@ -172,7 +171,7 @@ struct ArithmeticDecoder {
     const unsigned shift = quantumRenormalisingShift(d.low, d.high);
     d.low = (d.low << shift) & 0x7FFF;
     d.high = ((d.high << shift) | ((1u << shift) - 1) | 0x8000) & 0xFFFF;
-    d.offset = ((d.offset << shift) | d.reader.takeUpTo16(shift)) & 0xFFFF;
+    d.offset = ((d.offset << shift) | d.reader.takeUpTo32(shift)) & 0xFFFF;
 }
 
 // The format's choice is the first entry whose successor's cumulative frequency
@@ -202,6 +201,24 @@ template <unsigned Groups>
 [[gnu::always_inline]] inline std::uint32_t slotValue(ArithmeticDecoder &d, const QuantumSlot &slot)
 {
     return slot.base + d.reader.takeUpTo32(slot.extraBits);
+}
+
+// Copies length bytes eight at a time: writes up to seven bytes past the end,
+// and reads as far past the source's end. A source that overlaps the
+// destination must start at least eight bytes before it.
+[[gnu::always_inline]] inline void copyInEights(std::uint8_t *to, const std::uint8_t *from, std::uint32_t length)
+{
+    for (std::uint32_t k = 0; k < length; k += 8) {
+        std::memcpy(to + k, from + k, 8);
+    }
+}
+
+// The window's bytes from position on, when the window is in memory and they
+// run on for count bytes and eight more before its end; else null.
+inline const std::uint8_t *windowRun(const QuantumWindow &window, std::uint32_t position, std::uint32_t count)
+{
+    position &= window.mask;
+    return window.memory != nullptr && window.size - position >= count + 8 ? window.memory + position : nullptr;
 }
 
 enum class FrameEnd { Done, InputExhausted, MatchOverrun, BeforeStart, PagingFailed };
@@ -253,12 +270,17 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
             end = FrameEnd::BeforeStart;
             break;
         }
+        // Bytes owed after the match, which copies in eights may overwrite.
+        const std::uint32_t slack = owed - pos - length;
         std::uint8_t *dst = out + pos;
         if (distance > pos) {
             // The first bytes come from frames before this one.
             const std::uint32_t fromWindow = distance - pos;
             const std::uint32_t piece = length < fromWindow ? length : fromWindow;
-            if (!readQuantumWindow(object.window, object.position - fromWindow, dst, piece)) {
+            const std::uint8_t *run = windowRun(object.window, object.position - fromWindow, piece);
+            if (run != nullptr && slack >= 8) {
+                copyInEights(dst, run, piece);
+            } else if (!readQuantumWindow(object.window, object.position - fromWindow, dst, piece)) {
                 end = FrameEnd::PagingFailed;
                 break;
             }
@@ -268,7 +290,9 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
         }
         const std::uint8_t *src = dst - distance;
         pos += length;
-        if (distance >= length) {
+        if (distance >= 8 && slack >= 8) {
+            copyInEights(dst, src, length);
+        } else if (distance >= length) {
             std::memcpy(dst, src, length);
         } else {
             for (std::uint32_t i = 0; i < length; ++i) {

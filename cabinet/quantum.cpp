@@ -233,8 +233,8 @@ inline const std::uint8_t *windowRun(const QuantumWindow &window, std::uint32_t 
 enum class FrameEnd { Done, InputExhausted, MatchOverrun, BeforeStart, PagingFailed };
 
 // Produces up to `owed` bytes at `out`; `produced` reports how many.
-QUANTUM_FRAME_CLONES FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
-                     std::uint32_t owed, std::uint32_t &produced)
+QUANTUM_FRAME_CLONES FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize,
+                                          std::uint8_t *out, std::uint32_t owed, std::uint32_t &produced)
 {
     QuantumModels &models = object.models;
     ArithmeticDecoder d;
@@ -257,16 +257,19 @@ QUANTUM_FRAME_CLONES FrameEnd decodeFrame(QuantumDecoderObject &object, const st
         d.reader.refill();
         const unsigned selector = decodeSymbol<kSelectorGroups>(d, models.selector);
         if (selector < kQuantumLiteralModels) {
-            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol<kLiteralGroups>(d, models.literals[selector]));
+            const unsigned literal = decodeSymbol<kLiteralGroups>(d, models.literals[selector]);
+            out[pos++] = static_cast<std::uint8_t>(selector << 6 | literal);
             continue;
         }
         std::uint32_t length;
         std::uint32_t distance;
         if (selector < 6) {
             length = selector - 1;
-            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol<kShortPositionGroups>(d, models.shortPositions[selector - 4])]);
+            const unsigned slot = decodeSymbol<kShortPositionGroups>(d, models.shortPositions[selector - 4]);
+            distance = slotValue(d, kQuantumPositionSlot[slot]);
         } else {
-            length = slotValue(d, kQuantumLengthSlot[decodeSymbol<kLengthGroups>(d, models.lengths)]) + kQuantumLongMatchMin;
+            length = slotValue(d, kQuantumLengthSlot[decodeSymbol<kLengthGroups>(d, models.lengths)]) +
+                     kQuantumLongMatchMin;
             d.reader.refill();
             distance = slotValue(d, kQuantumPositionSlot[decodeSymbol<kLongPositionGroups>(d, models.longPositions)]);
         }

@@ -111,7 +111,14 @@ struct MsbBitReader {
         count -= n;
         return value;
     }
-    std::uint32_t takeUpTo32(unsigned n) { return n == 0 ? 0 : take(n); }
+    // 0 <= n <= 32 and n <= count, without a branch.
+    std::uint32_t takeUpTo32(unsigned n)
+    {
+        const auto value = static_cast<std::uint32_t>((bits >> 1) >> (63 - n));
+        bits <<= n;
+        count -= n;
+        return value;
+    }
 
     bool exhausted() const { return count < 8 * padded; }
 };
@@ -135,6 +142,14 @@ inline std::uint32_t scaled(std::uint32_t cumulative, std::uint64_t scale)
     return static_cast<std::uint32_t>((cumulative * scale) >> 40);
 }
 
+// The groups of entries each model's search and update cover.
+constexpr unsigned kSelectorGroups = quantumGroupsFor(kQuantumSelectorSymbols);
+constexpr unsigned kLiteralGroups = quantumGroupsFor(kQuantumMaxSymbols);
+constexpr unsigned kLengthGroups = quantumGroupsFor(kQuantumLengthSlots);
+// Both short-match models, the smaller one with a group of zeros to spare.
+constexpr unsigned kShortPositionGroups = quantumGroupsFor(kQuantumShortMatchSlots[1]);
+constexpr unsigned kLongPositionGroups = quantumGroupsFor(quantumWindowSlots(kQuantumMaxWindowBits));
+
 // The arithmetic decoder of one frame. It lives in local variables of
 // decodeFrame, and the helpers below are forced inline, so that its state stays
 // in registers: written to memory, it would have to be reloaded after every
@@ -143,58 +158,42 @@ struct ArithmeticDecoder {
     MsbBitReader reader;
     std::uint32_t low;
     std::uint32_t high;
-    std::uint32_t code;
+    std::uint32_t offset;  // code value - low
 };
 
-// Shifts out the leading bits that low and high share, and the bits of an
-// interval straddling the middle, until the interval is wider than a quarter.
-// At most 16 bits, since each shift doubles the interval.
+// Shifts the interval out to more than a quarter of the 16-bit range. The
+// ends take their bits from the shift, except bit 15, which is 0 in low and 1
+// in high once the interval holds the middle. The code value is kept as its
+// distance from low, which shifts as the code value would and takes the next
+// input bits.
 [[gnu::always_inline]] inline void renormalise(ArithmeticDecoder &d)
 {
-    for (;;) {
-        const std::uint32_t differ = d.low ^ d.high;
-        unsigned shift;
-        if ((differ & 0x8000) == 0) {
-            // Every leading bit they share at once; all 16 when equal.
-            shift = static_cast<unsigned>(std::countl_zero(static_cast<std::uint16_t>(differ)));
-        } else if ((d.low & ~d.high & 0x4000) != 0) {
-            // low is 01..., high is 10...: the interval straddles the middle.
-            d.code ^= 0x4000;
-            d.low &= 0x3FFF;
-            d.high |= 0x4000;
-            shift = 1;
-        } else {
-            return;
-        }
-        d.low = (d.low << shift) & 0xFFFF;
-        d.high = ((d.high << shift) | ((1u << shift) - 1)) & 0xFFFF;
-        d.code = ((d.code << shift) | d.reader.take(shift)) & 0xFFFF;
-    }
+    const unsigned shift = quantumRenormalisingShift(d.low, d.high);
+    d.low = (d.low << shift) & 0x7FFF;
+    d.high = ((d.high << shift) | ((1u << shift) - 1) | 0x8000) & 0xFFFF;
+    d.offset = ((d.offset << shift) | d.reader.takeUpTo32(shift)) & 0xFFFF;
 }
 
-// The format's choice, the first entry whose successor's cumulative frequency
-// is at most ((code - low + 1) * total - 1) / range, is the first entry whose
-// successor's bound, cumulative * range / total, is at most code - low; the
-// bounds are the new interval's ends, so no division is needed at all.
+// The format's choice is the first entry whose successor's cumulative frequency
+// is at most f = ((code - low + 1) * total - 1) / range; code stays within
+// [low, high], so f is below the total. The new interval's ends are the entry's
+// bounds scaled to the range, cumulative * range / total.
+template <unsigned Groups>
 [[gnu::always_inline]] inline unsigned decodeSymbol(ArithmeticDecoder &d, QuantumModel &model)
 {
     const std::uint16_t *const f = model.cumulative;
+    const std::uint32_t total = f[0];
     const std::uint32_t range = d.high - d.low + 1;
-    const std::uint64_t scale = range * kReciprocal.of[f[0]];
-    const std::uint32_t offset = d.code - d.low;
-    unsigned i = 0;
-    std::uint32_t upper = range;
-    std::uint32_t lower = scaled(f[1], scale);
-    while (lower > offset) {
-        ++i;
-        upper = lower;
-        lower = scaled(f[i + 1], scale);
-    }
-    d.high = d.low + upper - 1;
+    const std::uint32_t target = ((d.offset + 1) * total - 1) / range;
+    const std::uint64_t scale = range * kReciprocal.of[total];
+    const unsigned i = findQuantumEntry<Groups>(model, target);
+    const std::uint32_t lower = scaled(f[i + 1], scale);
+    d.high = d.low + scaled(f[i], scale) - 1;
     d.low += lower;
+    d.offset -= lower;
     renormalise(d);
     const unsigned symbol = model.symbol[i];
-    updateQuantumModel(model, i);
+    updateQuantumModel<Groups>(model, i);
     return symbol;
 }
 
@@ -204,17 +203,44 @@ struct ArithmeticDecoder {
     return slot.base + d.reader.takeUpTo32(slot.extraBits);
 }
 
+// Copies length bytes eight at a time: writes up to seven bytes past the end,
+// and reads as far past the source's end. A source that overlaps the
+// destination must start at least eight bytes before it.
+[[gnu::always_inline]] inline void copyInEights(std::uint8_t *to, const std::uint8_t *from, std::uint32_t length)
+{
+    for (std::uint32_t k = 0; k < length; k += 8) {
+        std::memcpy(to + k, from + k, 8);
+    }
+}
+
+// The window's bytes from position on, when the window is in memory and they
+// run on for count bytes and eight more before its end; else null.
+inline const std::uint8_t *windowRun(const QuantumWindow &window, std::uint32_t position, std::uint32_t count)
+{
+    position &= window.mask;
+    return window.memory != nullptr && window.size - position >= count + 8 ? window.memory + position : nullptr;
+}
+
+// Where the loader can choose, the frame loop is also built for processors
+// with AVX2, BMI and LZCNT, whose bit counts and shifts take a cycle less on
+// every symbol; both builds compute the same.
+#if defined(__x86_64__) && defined(__linux__)
+#define QUANTUM_FRAME_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define QUANTUM_FRAME_CLONES
+#endif
+
 enum class FrameEnd { Done, InputExhausted, MatchOverrun, BeforeStart, PagingFailed };
 
 // Produces up to `owed` bytes at `out`; `produced` reports how many.
-FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize, std::uint8_t *out,
-                     std::uint32_t owed, std::uint32_t &produced)
+QUANTUM_FRAME_CLONES FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::uint32_t inSize,
+                                          std::uint8_t *out, std::uint32_t owed, std::uint32_t &produced)
 {
     QuantumModels &models = object.models;
     ArithmeticDecoder d;
     d.reader.start(in, inSize);
     d.reader.refill();
-    d.code = d.reader.take(16);
+    d.offset = d.reader.take(16);
     d.low = 0;
     d.high = 0xFFFF;
 
@@ -229,20 +255,23 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
             break;
         }
         d.reader.refill();
-        const unsigned selector = decodeSymbol(d, models.selector);
+        const unsigned selector = decodeSymbol<kSelectorGroups>(d, models.selector);
         if (selector < kQuantumLiteralModels) {
-            out[pos++] = static_cast<std::uint8_t>(selector << 6 | decodeSymbol(d, models.literals[selector]));
+            const unsigned literal = decodeSymbol<kLiteralGroups>(d, models.literals[selector]);
+            out[pos++] = static_cast<std::uint8_t>(selector << 6 | literal);
             continue;
         }
         std::uint32_t length;
         std::uint32_t distance;
         if (selector < 6) {
             length = selector - 1;
-            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.shortPositions[selector - 4])]);
+            const unsigned slot = decodeSymbol<kShortPositionGroups>(d, models.shortPositions[selector - 4]);
+            distance = slotValue(d, kQuantumPositionSlot[slot]);
         } else {
-            length = slotValue(d, kQuantumLengthSlot[decodeSymbol(d, models.lengths)]) + kQuantumLongMatchMin;
+            length = slotValue(d, kQuantumLengthSlot[decodeSymbol<kLengthGroups>(d, models.lengths)]) +
+                     kQuantumLongMatchMin;
             d.reader.refill();
-            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol(d, models.longPositions)]);
+            distance = slotValue(d, kQuantumPositionSlot[decodeSymbol<kLongPositionGroups>(d, models.longPositions)]);
         }
         distance += kQuantumDistanceBias;
         if (length > owed - pos) {
@@ -253,12 +282,17 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
             end = FrameEnd::BeforeStart;
             break;
         }
+        // Bytes owed after the match, which copies in eights may overwrite.
+        const std::uint32_t slack = owed - pos - length;
         std::uint8_t *dst = out + pos;
         if (distance > pos) {
             // The first bytes come from frames before this one.
             const std::uint32_t fromWindow = distance - pos;
             const std::uint32_t piece = length < fromWindow ? length : fromWindow;
-            if (!readQuantumWindow(object.window, object.position - fromWindow, dst, piece)) {
+            const std::uint8_t *run = windowRun(object.window, object.position - fromWindow, piece);
+            if (run != nullptr && slack >= 8) {
+                copyInEights(dst, run, piece);
+            } else if (!readQuantumWindow(object.window, object.position - fromWindow, dst, piece)) {
                 end = FrameEnd::PagingFailed;
                 break;
             }
@@ -268,7 +302,9 @@ FrameEnd decodeFrame(QuantumDecoderObject &object, const std::uint8_t *in, std::
         }
         const std::uint8_t *src = dst - distance;
         pos += length;
-        if (distance >= length) {
+        if (distance >= 8 && slack >= 8) {
+            copyInEights(dst, src, length);
+        } else if (distance >= length) {
             std::memcpy(dst, src, length);
         } else {
             for (std::uint32_t i = 0; i < length; ++i) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -115,6 +116,70 @@ TEST(QuantumModel, FourthRescaleReordersThenEveryFiftieth)
     countUntilRescale(2);
     EXPECT_EQ(m.symbol[0], 2);
     EXPECT_EQ(m.halvingsLeft, 50);
+}
+
+// The search against the format's choice, the first entry whose successor's
+// cumulative frequency is at most the target, for every target of every model
+// size, as counting and rescaling reshape the models.
+TEST(QuantumModel, SearchFindsTheFirstEntryWhoseSuccessorIsAtMostTheTarget)
+{
+    std::mt19937 rng(7);
+    for (const unsigned n : {7u, 20u, 24u, 27u, 36u, 42u, 64u}) {
+        QuantumModel m{};
+        resetQuantumModel(m, n);
+        for (int round = 0; round < 600; ++round) {
+            for (std::uint32_t target = 0; target < m.cumulative[0]; target += 1 + round % 5) {
+                unsigned expected = 0;
+                while (m.cumulative[expected + 1] > target) {
+                    ++expected;
+                }
+                ASSERT_EQ(findQuantumEntry<kQuantumMaxGroups>(m, target), expected) << n << " " << target;
+            }
+            // Skewed counts, so that rescaling also reorders.
+            const unsigned symbol = static_cast<unsigned>(rng() % n) * static_cast<unsigned>(rng() % 2) % n;
+            for (int k = 0; k < 40; ++k) {
+                updateQuantumModel(m, indexOf(m, symbol));
+            }
+        }
+    }
+}
+
+// The shift against renormalisation one bit at a time: shared leading bits, and
+// straddles of the middle, which flip bit 14 of low and high. The pairs cover the
+// longest straddles and shared runs, and a spread of the rest.
+TEST(QuantumModel, RenormalisingShiftMatchesShiftingOneBitAtATime)
+{
+    auto check = [](std::uint32_t low, std::uint32_t high) {
+        std::uint32_t l = low;
+        std::uint32_t h = high;
+        unsigned shift = 0;
+        for (;; ++shift) {
+            if (((l ^ h) & 0x8000) != 0) {
+                if ((l & 0x4000) == 0 || (h & 0x4000) != 0) {
+                    break;
+                }
+                l &= 0x3FFF;
+                h |= 0x4000;
+            }
+            l = (l << 1) & 0xFFFF;
+            h = ((h << 1) | 1) & 0xFFFF;
+        }
+        ASSERT_EQ(quantumRenormalisingShift(low, high), shift) << std::hex << low << " " << high;
+    };
+    for (unsigned a = 0; a < 16; ++a) {
+        for (unsigned b = 0; b < 16; ++b) {
+            check(0x8000 - (1u << a), 0x8000 + (1u << b) - 1);  // low 0111..., high 1000...
+            check((0x7FFFu >> a) << a, (0x7FFFu >> b) << b | 0x8000);
+        }
+    }
+    std::mt19937 rng(11);
+    for (int k = 0; k < 1000000; ++k) {
+        const std::uint32_t low = rng() & 0xFFFF;
+        // Widths of every bit length, the narrow ones as likely as the wide.
+        const std::uint32_t width = (rng() & 0xFFFF) >> (rng() % 17);
+        check(low, low + width % (0x10000 - low));
+    }
+    check(0x1234, 0x1234);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "embedded.h"
 
+#include "cab_format.h"
 #include "engine_io.h"
 
 #include <algorithm>
@@ -23,11 +24,7 @@ constexpr std::uint32_t kMaxHeaderReserve = 60000;
 constexpr std::uint32_t kMinFileEntry = 17;  // fixed part and an empty name
 constexpr std::uint32_t kFolderEntry = 8;
 constexpr std::uint32_t kMinDataBlock = 8;   // a data block's fixed header
-constexpr unsigned kNameLimit = 256;         // bytes of a name with its terminator
 constexpr std::uint16_t kKnownFlags = 0x0007;
-constexpr std::uint16_t kFlagPrevious = 0x0001;
-constexpr std::uint16_t kFlagNext = 0x0002;
-constexpr std::uint16_t kFlagReserve = 0x0004;
 
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }

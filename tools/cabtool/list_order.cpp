@@ -1,5 +1,6 @@
 #include "list_order.h"
 
+#include "cab_format.h"
 #include "engine_io.h"
 
 #include <algorithm>
@@ -10,11 +11,6 @@ namespace cabtool {
 
 namespace {
 
-constexpr std::uint16_t kFromPrevious = 0xFFFD;
-constexpr std::uint16_t kToNext = 0xFFFE;
-constexpr std::uint16_t kBothWays = 0xFFFF;
-constexpr std::uint16_t kFlagHasNext = 0x0002;
-constexpr unsigned kNameLimit = 256;  // bytes of a name with its terminator
 
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }
@@ -41,7 +37,7 @@ bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
     unsigned char header[36];
     if (!in || !seekStream(in.get(), offset) || std::fread(header, 1, sizeof header, in.get()) != sizeof header ||
-        (le(header + 30, 2) & kFlagHasNext) != 0 || !seekStream(in.get(), offset + firstEntry)) {
+        (le(header + 30, 2) & kFlagNext) != 0 || !seekStream(in.get(), offset + firstEntry)) {
         return false;
     }
     std::uint32_t position = firstEntry;

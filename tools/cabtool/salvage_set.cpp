@@ -1,5 +1,6 @@
 #include "salvage_set.h"
 
+#include "cab_format.h"
 #include "cabtool.h"
 #include "file_meta.h"
 #include "names.h"
@@ -14,13 +15,6 @@ namespace cabtool {
 
 namespace {
 
-constexpr std::uint16_t kFlagPrevious = 1;
-constexpr std::uint16_t kFlagNext = 2;
-constexpr std::uint16_t kFlagReserve = 4;
-constexpr std::uint16_t kFromPrevious = 0xFFFD;
-constexpr std::uint16_t kToNext = 0xFFFE;
-constexpr std::uint16_t kBothWays = 0xFFFF;
-constexpr std::size_t kNameRead = 256;  // 255 characters and the terminator
 
 struct Layout {
     std::uint16_t flags = 0;
@@ -38,7 +32,7 @@ struct Layout {
 // A NUL-terminated name of at most 255 characters at *pos; moves *pos past it.
 bool readName(CabinetBytes &cab, std::uint64_t *pos, std::string *name)
 {
-    char text[kNameRead];
+    char text[kNameLimit];
     const std::size_t got = cab.readUpTo(*pos, text, sizeof text);
     const void *end = std::memchr(text, '\0', got);
     if (end == nullptr) {

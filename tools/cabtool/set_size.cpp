@@ -1,5 +1,6 @@
 #include "set_size.h"
 
+#include "cab_format.h"
 #include "cabtool.h"
 #include "engine_io.h"
 #include "file_meta.h"
@@ -14,9 +15,6 @@ namespace cabtool {
 
 namespace {
 
-constexpr std::uint16_t kFromPrevious = 0xFFFD;
-constexpr std::uint16_t kBothWays = 0xFFFF;
-constexpr unsigned kNameLimit = 256;  // bytes of a name with its terminator
 
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }

@@ -7,42 +7,25 @@
 #include "folder_table.h"
 #include "names.h"
 
-#include <cstdio>
-#include <memory>
 #include <set>
+#include <vector>
 
 namespace cabtool {
 
 namespace {
 
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-
 // Adds the sizes of the files that begin in this cabinet; false when its
 // file list cannot be read whole.
 bool addFileSizes(const std::string &path, std::uint64_t offset, const CabinetInfo &info, std::uint64_t &total)
 {
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-    if (!in || !seekStream(in.get(), offset + info.filesOffset)) {
+    std::vector<StoredFile> files;
+    std::string why;
+    if (!readFileTable(path, info, files, why, offset)) {
         return false;
     }
-    for (unsigned i = 0; i < info.fileCount; ++i) {
-        unsigned char fixed[16];
-        if (std::fread(fixed, 1, sizeof fixed, in.get()) != sizeof fixed) {
-            return false;
-        }
-        int c = 0;
-        for (unsigned n = 0; n < kNameLimit && (c = std::fgetc(in.get())) > 0; ++n) {
-        }
-        if (c != 0) {
-            return false;
-        }
-        const std::uint16_t folder = static_cast<std::uint16_t>(fixed[8] | fixed[9] << 8);
-        if (folder != kFromPrevious && folder != kBothWays) {
-            total += static_cast<std::uint32_t>(fixed[0] | fixed[1] << 8 | fixed[2] << 16 |
-                                                static_cast<std::uint32_t>(fixed[3]) << 24);
+    for (const StoredFile &file : files) {
+        if (file.folder != kFromPrevious && file.folder != kBothWays) {
+            total += file.size;
         }
     }
     return true;

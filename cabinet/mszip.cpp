@@ -1,11 +1,14 @@
 // MSZIP decoding: each data block is "CK" followed by a complete deflate stream
 // whose back-references may reach into the previous data block of the folder.
 //
-// Each block is decoded in one call, from the start of the engine's 32768-byte
-// uncompressed-block buffer. While a block is produced, the part of the buffer
-// not yet overwritten still holds the end of the previous block, so the buffer
-// is the deflate window: a distance reaching before the current block continues
-// backwards from the end of the buffer.
+// Each block is decoded in one call into the decoder's own buffer, which
+// follows the deflate window in memory: the window holds what the engine's
+// 32768-byte block buffer held after the previous block (that block, then the
+// rest of earlier, larger ones), so a distance reaching before the current
+// block continues backwards from the window's end. Since history and output are
+// one run of memory, a back-reference is a plain copy, and copies may run a few
+// bytes past their end. The block is then handed to the engine's buffer and
+// becomes the start of the window.
 //
 // Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
 // codes). Within a coded block a fast path handles symbols while the input
@@ -29,6 +32,8 @@ constexpr std::uint32_t kLongestMatch = 258;
 // each advancing at most seven bytes) and write at most.
 constexpr std::ptrdiff_t kFastInput = 24;
 constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
+// How far past its end a copy may write.
+constexpr std::uint32_t kCopySlack = 40;
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 struct InflateState {
@@ -37,6 +42,10 @@ struct InflateState {
     // reaches the window's end beyond this would read another folder's bytes or
     // memory never written.
     std::uint32_t filled;
+    // The window (the previous block, then what is left of earlier larger
+    // ones, as in the engine's block buffer), followed by the block being
+    // produced and room for copies to run over.
+    std::uint8_t history[2 * kMszipWindowSize + kCopySlack];
     // The code-length table while a dynamic header is read, then the
     // literal/length table that replaces it.
     std::uint32_t litLen[kLitLenTableArea];
@@ -63,10 +72,11 @@ MszipDecoderObject *checkedObject(void *decoder)
 
 // ---- Copies inside the window ------------------------------------------------------
 //
-// Writes never go past the end of the copy: the bytes after it are still the
-// previous block's history, which later references may read. Short copies are
-// therefore made of two words that overlap in the middle instead of a word
-// that runs over.
+// The decoder writes each block into its own buffer right behind the window,
+// so history and output form one run of memory and every back-reference is a
+// plain copy from `distance` bytes back. Copies move whole words and may write
+// up to kCopySlack bytes past their end: those bytes lie beyond everything
+// produced so far and are written over by what follows.
 
 inline std::uint64_t load8(const std::uint8_t *p)
 {
@@ -77,110 +87,45 @@ inline std::uint64_t load8(const std::uint8_t *p)
 inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
 inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
 
-inline void copy4(std::uint8_t *dst, const std::uint8_t *src)
-{
-    std::uint32_t word;
-    std::memcpy(&word, src, 4);
-    std::memcpy(dst, &word, 4);
-}
-
-// distance >= 8: every word read lies wholly before the word being written, or
-// in what this copy has already written.
-inline void copyFar(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
+// length >= 3. With distance >= 8 every word read lies wholly before the word
+// being written, or in what this copy has already written.
+[[gnu::always_inline]] inline void copyMatch(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
 {
     const std::uint8_t *src = dst - distance;
-    if (length <= 16) {
-        if (length >= 8) {
-            copy8(dst, src);
-            copy8(dst + length - 8, src + length - 8);
-        } else if (length >= 4) {
-            copy4(dst, src);
-            copy4(dst + length - 4, src + length - 4);
-        } else if (length == 3) {
-            // The commonest match of all: no loop.
-            std::uint16_t pair;
-            std::memcpy(&pair, src, 2);
-            std::memcpy(dst, &pair, 2);
-            dst[2] = src[2];
-        } else {
-            for (std::uint32_t i = 0; i < length; ++i) {
-                dst[i] = src[i];
-            }
-        }
-        return;
-    }
     std::uint8_t *const stop = dst + length;
-    do {
+    if (distance >= 8) {
         copy8(dst, src);
         copy8(dst + 8, src + 8);
-        dst += 16;
-        src += 16;
-    } while (stop - dst > 16);
-    copy8(stop - 16, stop - 16 - distance);
-    copy8(stop - 8, stop - 8 - distance);
-}
-
-// A run of one repeated byte.
-inline void fillRun(std::uint8_t *dst, std::uint8_t value, std::uint32_t length)
-{
-    const std::uint64_t word = 0x0101010101010101ull * value;
-    if (length < 8) {
-        for (std::uint32_t i = 0; i < length; ++i) {
-            dst[i] = value;
+        copy8(dst + 16, src + 16);
+        if (length > 24) {
+            dst += 24;
+            src += 24;
+            do {
+                copy8(dst, src);
+                copy8(dst + 8, src + 8);
+                dst += 16;
+                src += 16;
+            } while (dst < stop);
         }
-        return;
-    }
-    std::uint8_t *const stop = dst + length;
-    while (stop - dst > 8) {
-        store8(dst, word);
-        dst += 8;
-    }
-    store8(stop - 8, word);
-}
-
-// A back-reference that stays inside the current block (distance <= its start).
-[[gnu::always_inline]] inline void copyWithin(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
-{
-    if (distance >= 8) {
-        copyFar(dst, distance, length);
         return;
     }
     if (distance == 1) {
-        fillRun(dst, dst[-1], length);
+        const std::uint64_t word = 0x0101010101010101ull * *src;
+        do {
+            store8(dst, word);
+            store8(dst + 8, word);
+            dst += 16;
+        } while (dst < stop);
         return;
     }
-    // A short period repeats: once a few bytes are out, the same pattern can be
-    // fetched from a multiple of the distance that is at least 8.
-    std::uint32_t period = distance;
-    while (period < 8) {
-        period += distance;
-    }
-    const std::uint32_t head = length < period - distance ? length : period - distance;
-    const std::uint8_t *src = dst - distance;
-    for (std::uint32_t i = 0; i < head; ++i) {
-        dst[i] = src[i];
-    }
-    if (length > head) {
-        copyFar(dst + head, period, length - head);
-    }
-}
-
-// A copy whose source lies at or after its destination. Each word is read
-// before the one below it is written; with the source at least a word ahead,
-// no word read has been written over, so the last word may overlap the one
-// before it.
-inline void copyForward(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t length)
-{
-    if (src - dst < 8 || length < 8) {
-        for (std::uint32_t i = 0; i < length; ++i) {
-            dst[i] = src[i];
-        }
-        return;
-    }
-    for (std::uint32_t done = 0; length - done > 8; done += 8) {
-        copy8(dst + done, src + done);
-    }
-    copy8(dst + length - 8, src + length - 8);
+    // A short period: byte by byte, each byte read after it is written.
+    dst[0] = src[0];
+    dst[1] = src[1];
+    dst += 2;
+    src += 2;
+    do {
+        *dst++ = *src++;
+    } while (dst < stop);
 }
 
 // Resolves the next code through its primary table and, for a long code, the
@@ -340,21 +285,16 @@ private:
     }
 
     // A reference reaching before the current block reads the window's tail,
-    // which must hold this folder's data.
-    [[gnu::always_inline]] bool copyWrapped(std::uint32_t pos, std::uint32_t distance, std::uint32_t length,
-                                            std::uint32_t filled)
+    // which must hold this folder's data from its start to the copy's end.
+    static bool reachesHistory(std::uint32_t pos, std::uint32_t distance, std::uint32_t length,
+                               std::uint32_t filled)
     {
+        if (distance <= pos) {
+            return true;
+        }
         const std::uint32_t source = pos + kMszipWindowSize - distance;
-        const std::uint32_t tail = kMszipWindowSize - source;
-        const std::uint32_t first = length < tail ? length : tail;
-        if (source + first > filled) {
-            return false;
-        }
-        copyForward(out_ + pos, out_ + source, first);
-        if (length > first) {
-            copyWithin(out_ + pos + first, pos + first, length - first);
-        }
-        return true;
+        const std::uint32_t end = length < kMszipWindowSize - source ? source + length : kMszipWindowSize;
+        return end <= filled;
     }
 
     // Decodes literal/length and distance codes until the end-of-block code or
@@ -366,6 +306,9 @@ private:
         std::uint32_t pos = pos_;
         const std::uint32_t limit = limit_;
         const std::uint32_t filled = state_.filled;  // changes only between blocks
+        // Distances up to this need no check: all of the window is this
+        // folder's once a whole block has been produced.
+        const std::uint32_t freeReach = filled == kMszipWindowSize ? kMszipWindowSize : 0;
         constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
         constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
@@ -443,11 +386,10 @@ private:
                     const std::uint32_t distance = entryValue(entry) + codeExtra(r, entry, op);
                     r.refillFast();
                     entry = litLen[r.bits & litLenMask];
-                    if (distance <= pos) {
-                        copyWithin(out + pos, distance, length);
-                    } else if (!copyWrapped(pos, distance, length, filled)) {
+                    if (distance > pos + freeReach && !reachesHistory(pos, distance, length, filled)) {
                         goto done;
                     }
+                    copyMatch(out + pos, distance, length);
                     pos += length;
                 } while (r.end - r.next >= kFastInput && pos + kFastOutput <= limit);
             }
@@ -484,11 +426,10 @@ private:
             if (cut) {
                 length = limit - pos;
             }
-            if (distance <= pos) {
-                copyWithin(out + pos, distance, length);
-            } else if (!copyWrapped(pos, distance, length, filled)) {
+            if (!reachesHistory(pos, distance, length, filled)) {
                 goto done;
             }
+            copyMatch(out + pos, distance, length);
             pos += length;
             if (cut) {
                 outcome = Outcome::OutputFull;
@@ -562,11 +503,15 @@ DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint3
     }
 
     InflateState &state = *object->state;
-    Inflater inflater(in + 2, inSize - 2, out, allowance, state);
+    std::uint8_t *const block = state.history + kMszipWindowSize;
+    Inflater inflater(in + 2, inSize - 2, block, allowance, state);
     const DecoderResult result = inflater.run();
-    *outSize = inflater.produced();
-    if (*outSize > state.filled) {
-        state.filled = *outSize;
+    const std::uint32_t produced = inflater.produced();
+    std::memcpy(out, block, produced);
+    std::memcpy(state.history, block, produced);
+    *outSize = produced;
+    if (produced > state.filled) {
+        state.filled = produced;
     }
     return result;
 }

@@ -1,8 +1,7 @@
 // MSZIP: deflate data framed per data block, each block introduced by "CK".
 //
 // The decoder is reached through kMszipDecoder (decoder.h). History carries from
-// one data block of a folder to the next through the engine's 32768-byte
-// uncompressed-block buffer, which doubles as the deflate window.
+// one data block of a folder to the next in the decoder's 32768-byte window.
 #pragma once
 
 #include "decoder.h"

@@ -30,7 +30,7 @@ inline DecoderCallbacks mallocCallbacks()
     return callbacks;
 }
 
-// One decoder and the engine's uncompressed-block buffer, which is its window.
+// One decoder and a block buffer like the engine's.
 class Decoder {
 public:
     Decoder() : window_(kMszipWindowSize, 0xEE)

@@ -1,5 +1,7 @@
 #include "inflate_tables.h"
 
+#include <bit>
+
 namespace inflate {
 namespace {
 
@@ -179,11 +181,10 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
         }
         --remaining[length];
 
-        // Add one to the code in its reversed form: carry from the top bit down.
-        std::uint32_t bit = 1u << (length - 1);
-        while (code & bit) {
-            bit >>= 1;
-        }
+        // Add one to the code in its reversed form: the carry runs from the top
+        // bit down, so the highest clear bit of the code is set and those above
+        // it are cleared.
+        const std::uint32_t bit = std::bit_floor(~code & ((2u << (length - 1)) - 1));
         code = bit != 0 ? (code & (bit - 1)) + bit : 0;
     }
     return {true, root, used};

@@ -151,6 +151,7 @@ HICON* IconCache::Find(const char* file, int index, bool associated)
 
 HICON IconCache::FromFile(const char* file, int index)
 {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (HICON* known = Find(file, index, false))
         return *known;
     HICON icon = nullptr;
@@ -161,6 +162,7 @@ HICON IconCache::FromFile(const char* file, int index)
 
 HICON IconCache::Associated(HINSTANCE instance, const char* path)
 {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (HICON* known = Find(path, 0, true))
         return *known;
     // The call may rewrite the path it is given, so it gets a copy.
@@ -172,14 +174,33 @@ HICON IconCache::Associated(HINSTANCE instance, const char* path)
     return icon;
 }
 
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons)
+ShellLinks::~ShellLinks()
+{
+    if (factory_ != nullptr)
+        factory_->Release();
+}
+
+IShellLinkA* ShellLinks::Create()
+{
+    if (factory_ == nullptr &&
+        FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory_)))) {
+        factory_ = nullptr;
+        return nullptr;
+    }
+    IShellLinkA* link = nullptr;
+    if (FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkA, reinterpret_cast<void**>(&link))))
+        return nullptr;
+    return link;
+}
+
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, ShellLinks& links, IconCache& icons)
 {
     WCHAR wide[MAX_PATH] = {};
     if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0)
         return nullptr;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
+    IShellLinkA* link = links.Create();
+    if (link == nullptr)
         return nullptr;
     IPersistFile* file = nullptr;
     bool loaded = false;

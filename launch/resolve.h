@@ -40,10 +40,13 @@ void ParseIconLocation(const char* value, IconLocation& location);
 bool JoinText(char* out, const char* a, const char* b, const char* c = "");
 
 #ifdef _WIN32
+#include <mutex>
 #include <string>
 #include <vector>
 
 class StartMenuIndex;
+struct IClassFactory;
+struct IShellLinkA;
 
 // The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
 HICON GetSchemeIcon(const char* text);
@@ -58,7 +61,8 @@ HICON GetSchemeIcon(const char* text);
 bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr);
 
 // Icons extracted during one catalogue load, by their source, so that many
-// shortcuts to one program read its icon once. Failures are kept too.
+// shortcuts to one program read its icon once. Failures are kept too. The
+// threads that extract a load's icons share one cache.
 class IconCache {
 public:
     // The large icon at `index` of `file` (ExtractIconExA).
@@ -75,11 +79,30 @@ private:
     };
     HICON* Find(const char* file, int index, bool associated);
 
+    std::mutex lock_;  // held while an icon is looked up or extracted
     std::vector<Entry> entries_;
 };
 
-// The icon of a shortcut file read through the link object: the icon its
-// own icon location names, or else the icon of its target. Null when the
-// file is no readable shortcut or neither gives an icon. Needs COM.
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons);
+// Makes shell link objects for the thread that owns it. The class object is
+// asked for once, at the first link, because asking for it reads the
+// registry; every link is then a new object of that class, as
+// CoCreateInstance would make it.
+class ShellLinks {
+public:
+    ShellLinks() = default;
+    ShellLinks(const ShellLinks&) = delete;
+    ShellLinks& operator=(const ShellLinks&) = delete;
+    ~ShellLinks();
+
+    // A new link object, or null. The caller releases it. Needs COM.
+    IShellLinkA* Create();
+
+private:
+    IClassFactory* factory_ = nullptr;
+};
+
+// The icon of a shortcut file read through a link object from `links`: the
+// icon its own icon location names, or else the icon of its target. Null
+// when the file is no readable shortcut or neither gives an icon. Needs COM.
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, ShellLinks& links, IconCache& icons);
 #endif

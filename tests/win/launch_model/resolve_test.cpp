@@ -137,11 +137,12 @@ TEST_F(ResolveTarget, ShortcutIconComesFromItsIconLocationOrItsTarget)
     ASSERT_TRUE(MakeShortcut(scratch_ / "located.lnk", scratch_ / "gone.exe", SystemFile("shell32.dll"), 3));
     ASSERT_TRUE(WriteTextFile(scratch_ / "fake.lnk", "not a shortcut"));
     const HINSTANCE instance = GetModuleHandleA(nullptr);
+    ShellLinks links;
     IconCache icons;
 
-    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "target.lnk").c_str(), icons), nullptr);
-    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "located.lnk").c_str(), icons), nullptr);
-    EXPECT_EQ(GetShortcutIcon(instance, (scratch_ / "fake.lnk").c_str(), icons), nullptr);
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "target.lnk").c_str(), links, icons), nullptr);
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "located.lnk").c_str(), links, icons), nullptr);
+    EXPECT_EQ(GetShortcutIcon(instance, (scratch_ / "fake.lnk").c_str(), links, icons), nullptr);
 }
 
 class SchemeIcon : public ::testing::Test {

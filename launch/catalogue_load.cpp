@@ -23,13 +23,14 @@ public:
     }
 
     // Items are settled once the whole file is read (ResolveAll): by then the
-    // walk of the Start menu, started at the first item that may need it, has
-    // overlapped the reading.
+    // walk of the Start menu, started at the first item that may need it, and
+    // the search path's answers for every item have overlapped the reading.
     void ResolveItem(const char* file, LaunchItem& item) override
     {
         Pending pending = {{}, {}, &item, 0, false};
         lstrcpynA(pending.file, file, kTextSize);
         if (!IsSchemeTarget(file)) {
+            searchPath_.AskAhead(file);
             PathParts parts;
             SplitPath(file, parts);
             if (lstrcmpiA(parts.ext, ".lnk") == 0)
@@ -50,6 +51,7 @@ public:
     // time it takes. Icons are extracted as targets are settled.
     void ResolveAll()
     {
+        searchPath_.Finish();
         if (!pending_.empty())
             icons_.Start();
         std::size_t left = pending_.size();
@@ -94,7 +96,7 @@ private:
         std::memcpy(value, pending.file, std::strlen(pending.file) + 1);
         const bool scheme = IsSchemeTarget(value);
         if (!scheme)
-            ResolveTargetPath(value, owner_, &shortcuts_);
+            ResolveTargetPath(value, owner_, &shortcuts_, &searchPath_);
         std::memcpy(item.target, value, sizeof value);
         icons_.Add(item, scheme);
         pending.done = true;
@@ -103,6 +105,7 @@ private:
     const char* path_;
     HWND owner_;
     StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
+    SearchPathAnswers searchPath_;  // asked while the file is read
     ItemIcons icons_;
     std::vector<Pending> pending_;
     bool walkStarted_ = false;

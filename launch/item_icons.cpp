@@ -20,7 +20,7 @@ bool IsShortcutPath(const char* path)
 
 ItemIcons::~ItemIcons()
 {
-    Close();
+    jobs_.Close();
     if (worker_.joinable())
         worker_.join();
 }
@@ -38,29 +38,16 @@ void ItemIcons::Start()
 
 void ItemIcons::Add(LaunchItem& item, bool scheme)
 {
-    {
-        const std::lock_guard<std::mutex> hold(lock_);
-        jobs_.push_back({&item, scheme});
-    }
-    added_.notify_one();
+    jobs_.Add({&item, scheme});
 }
 
 void ItemIcons::Finish()
 {
-    Close();
+    jobs_.Close();
     ShellLinks links;
     Drain(links);
     if (worker_.joinable())
         worker_.join();
-}
-
-void ItemIcons::Close()
-{
-    {
-        const std::lock_guard<std::mutex> hold(lock_);
-        closed_ = true;
-    }
-    added_.notify_all();
 }
 
 void ItemIcons::Work()
@@ -78,16 +65,9 @@ void ItemIcons::Work()
 
 void ItemIcons::Drain(ShellLinks& links)
 {
-    std::unique_lock<std::mutex> hold(lock_);
-    for (;;) {
-        added_.wait(hold, [this] { return next_ < jobs_.size() || closed_; });
-        if (next_ == jobs_.size())
-            return;
-        const Job job = jobs_[next_++];
-        hold.unlock();
+    Job job;
+    while (jobs_.Take(job))
         Extract(job, links);
-        hold.lock();
-    }
 }
 
 void ItemIcons::Extract(const Job& job, ShellLinks& links)

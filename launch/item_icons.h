@@ -1,14 +1,11 @@
 #pragma once
 
-#include <condition_variable>
-#include <cstddef>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "catalogue.h"
 #include "handles.h"
 #include "resolve.h"
+#include "work_queue.h"
 
 // Extracts the icons of a catalogue's items once their targets are settled.
 // Extraction is the slowest part of a load, every shell call a round trip to
@@ -44,15 +41,9 @@ private:
     // Extracts jobs until none is left and no more will come.
     void Drain(ShellLinks& links);
     void Work();
-    void Close();
 
     HINSTANCE instance_;
     IconCache cache_;
+    WorkQueue<Job> jobs_;
     std::thread worker_;
-    // Guards what follows; `added_` is signalled for every job and at Close.
-    std::mutex lock_;
-    std::condition_variable added_;
-    std::vector<Job> jobs_;
-    std::size_t next_ = 0;  // the first job no thread has taken
-    bool closed_ = false;
 };

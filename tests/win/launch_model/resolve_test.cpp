@@ -70,6 +70,28 @@ TEST_F(ResolveTarget, BareNameFollowsTheSystemSearchOrder)
     }
 }
 
+TEST_F(ResolveTarget, SearchPathAskedAheadGivesTheSameTargets)
+{
+    ASSERT_TRUE(WriteTextFile(scratch_ / "here.exe", "x"));
+    const std::vector<std::string> aheadValues = {"notepad.exe", "C:\\no\\such\\folder\\NOTEPAD.EXE", "notepad",
+                                                  "notepad.exe", "lmd-unknown-program.exe", "here.exe"};
+    const std::vector<std::string> laterValues = {"notepad.com", "lmd-unknown-program.com", ""};
+    SearchPathAnswers answers;
+    for (const std::string& value : aheadValues)
+        answers.AskAhead(value.c_str());
+    answers.Finish();
+
+    for (const std::vector<std::string>* values : {&aheadValues, &laterValues}) {
+        for (const std::string& value : *values) {
+            const Resolved plain = Resolve(value);
+            char buffer[kTextSize] = {};
+            std::memcpy(buffer, value.c_str(), value.size() + 1);
+            EXPECT_EQ(ResolveTargetPath(buffer, nullptr, nullptr, &answers), plain.found) << value;
+            EXPECT_EQ(std::string(buffer), plain.text) << value;
+        }
+    }
+}
+
 TEST_F(ResolveTarget, AppPathsValuesOfBothStringTypes)
 {
     MakeFolders(scratch_ / "apps");

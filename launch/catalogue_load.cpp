@@ -1,11 +1,11 @@
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <vector>
 
 #include "app.h"
 #include "catalogue.h"
+#include "item_icons.h"
 #include "panel.h"
 #include "resolve.h"
 #include "startmenu.h"
@@ -15,7 +15,7 @@ namespace {
 class ProfileCatalogue final : public CatalogueSource {
 public:
     ProfileCatalogue(const char* path, HINSTANCE instance, HWND owner)
-        : path_(path), instance_(instance), owner_(owner) {}
+        : path_(path), owner_(owner), icons_(instance) {}
 
     void ReadString(const char* section, const char* key, char (&out)[kTextSize]) override
     {
@@ -23,13 +23,14 @@ public:
     }
 
     // Items are settled once the whole file is read (ResolveAll): by then the
-    // walk of the Start menu, started at the first item that may need it, has
-    // overlapped the reading.
+    // walk of the Start menu, started at the first item that may need it, and
+    // the search path's answers for every item have overlapped the reading.
     void ResolveItem(const char* file, LaunchItem& item) override
     {
         Pending pending = {{}, {}, &item, 0, false};
         lstrcpynA(pending.file, file, kTextSize);
         if (!IsSchemeTarget(file)) {
+            searchPath_.AskAhead(file);
             PathParts parts;
             SplitPath(file, parts);
             if (lstrcmpiA(parts.ext, ".lnk") == 0)
@@ -47,9 +48,12 @@ public:
 
     // Items whose shortcut the walk has not met yet wait while the others are
     // settled; the order in which items are settled changes nothing but the
-    // time it takes.
+    // time it takes. Icons are extracted as targets are settled.
     void ResolveAll()
     {
+        searchPath_.Finish();
+        if (!pending_.empty())
+            icons_.Start();
         std::size_t left = pending_.size();
         while (left > 0) {
             bool settled = false;
@@ -72,6 +76,7 @@ public:
             }
         }
         pending_.clear();
+        icons_.Finish();
     }
 
 private:
@@ -83,46 +88,25 @@ private:
         bool done;
     };
 
+    // Settles the item's target; its icon follows from the target alone.
     void Settle(Pending& pending)
     {
-        Resolve(pending.file, *pending.item);
+        LaunchItem& item = *pending.item;
+        char value[kTextSize] = {};
+        std::memcpy(value, pending.file, std::strlen(pending.file) + 1);
+        const bool scheme = IsSchemeTarget(value);
+        if (!scheme)
+            ResolveTargetPath(value, owner_, &shortcuts_, &searchPath_);
+        std::memcpy(item.target, value, sizeof value);
+        icons_.Add(item, scheme);
         pending.done = true;
     }
 
-    void Resolve(const char* file, LaunchItem& item)
-    {
-        char value[kTextSize] = {};
-        std::memcpy(value, file, std::strlen(file) + 1);
-        if (IsSchemeTarget(value)) {
-            item.icon = GetSchemeIcon(value);
-            std::memcpy(item.target, value, sizeof value);
-            return;
-        }
-        ResolveTargetPath(value, owner_, &shortcuts_);
-        std::memcpy(item.target, value, sizeof value);
-        // The call may rewrite the path it is given, so it gets a copy.
-        char iconPath[MAX_PATH] = {};
-        std::memcpy(iconPath, value, sizeof value);
-        WORD index = 0;
-        item.icon = ExtractAssociatedIconA(instance_, iconPath, &index);
-        // Some shells give nothing for a shortcut file; its link then tells
-        // which icon it shows.
-        if (item.icon == nullptr && IsShortcutPath(item.target))
-            item.icon = GetShortcutIcon(instance_, item.target, shortcutIcons_);
-    }
-
-    static bool IsShortcutPath(const char* path)
-    {
-        PathParts parts;
-        SplitPath(path, parts);
-        return lstrcmpiA(parts.ext, ".lnk") == 0;
-    }
-
     const char* path_;
-    HINSTANCE instance_;
     HWND owner_;
     StartMenuIndex shortcuts_;  // one walk of each Start-menu tree per load
-    IconCache shortcutIcons_;
+    SearchPathAnswers searchPath_;  // asked while the file is read
+    ItemIcons icons_;
     std::vector<Pending> pending_;
     bool walkStarted_ = false;
 };

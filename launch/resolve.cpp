@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <system_error>
 
 #include "startmenu.h"
 
@@ -54,6 +55,17 @@ void CopyPath(char* buffer, const char* path)
     std::memcpy(buffer, path, std::strlen(path) + 1);
 }
 
+// The path SearchPathA finds for the name, or an empty string.
+void AskSearchPath(const char* name, const char* ext, char* found)
+{
+    found[0] = '\0';
+    char path[kTextSize] = {};
+    const DWORD length = SearchPathA(nullptr, name, ext[0] != '\0' ? ext : nullptr, kTextSize, path, nullptr);
+    // A longer path than the buffer holds is reported by its size, not written.
+    if (length > 0 && length < kTextSize)
+        CopyPath(found, path);
+}
+
 } // namespace
 
 HICON GetSchemeIcon(const char* text)
@@ -86,7 +98,7 @@ HICON GetSchemeIcon(const char* text)
     return large;
 }
 
-bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
+bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts, SearchPathAnswers* searchPath)
 {
     if (Exists(buffer))
         return true;
@@ -97,12 +109,10 @@ bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
     SplitPath(buffer, parts);
 
     char candidate[kTextSize] = {};
-    char found[kTextSize] = {};
-    const DWORD length = SearchPathA(nullptr, parts.name, parts.ext[0] != '\0' ? parts.ext : nullptr,
-                                     kTextSize, found, nullptr);
-    // A longer path than the buffer holds is reported by its size, not written.
-    if (length > 0 && length < kTextSize)
-        CopyPath(candidate, found);
+    if (searchPath != nullptr)
+        searchPath->Answer(parts.name, parts.ext, candidate);
+    else
+        AskSearchPath(parts.name, parts.ext, candidate);
     if (candidate[0] != '\0' && Exists(candidate)) {
         CopyPath(buffer, candidate);
         return true;
@@ -140,6 +150,59 @@ bool ResolveTargetPath(char* buffer, HWND owner, StartMenuIndex* shortcuts)
     return false;
 }
 
+SearchPathAnswers::~SearchPathAnswers()
+{
+    Finish();
+}
+
+void SearchPathAnswers::AskAhead(const char* value)
+{
+    if (!asker_.joinable()) {
+        try {
+            asker_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            return;  // Answer asks for each name itself
+        }
+    }
+    values_.Add(value);
+}
+
+void SearchPathAnswers::Finish()
+{
+    values_.Close();
+    if (asker_.joinable())
+        asker_.join();
+}
+
+void SearchPathAnswers::Work()
+{
+    std::string value;
+    while (values_.Take(value)) {
+        if (Exists(value.c_str()) || IsSchemeTarget(value.c_str()))
+            continue;
+        PathParts parts;
+        SplitPath(value.c_str(), parts);
+        char found[kTextSize];
+        AskSearchPath(parts.name, parts.ext, found);
+        const std::lock_guard<std::mutex> hold(lock_);
+        asked_.push_back({parts.name, parts.ext, found});
+    }
+}
+
+void SearchPathAnswers::Answer(const char* name, const char* ext, char* found)
+{
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (const Asked& asked : asked_) {
+            if (asked.name == name && asked.ext == ext) {
+                CopyPath(found, asked.found.c_str());
+                return;
+            }
+        }
+    }
+    AskSearchPath(name, ext, found);
+}
+
 HICON* IconCache::Find(const char* file, int index, bool associated)
 {
     for (Entry& entry : entries_) {
@@ -151,6 +214,7 @@ HICON* IconCache::Find(const char* file, int index, bool associated)
 
 HICON IconCache::FromFile(const char* file, int index)
 {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (HICON* known = Find(file, index, false))
         return *known;
     HICON icon = nullptr;
@@ -161,6 +225,7 @@ HICON IconCache::FromFile(const char* file, int index)
 
 HICON IconCache::Associated(HINSTANCE instance, const char* path)
 {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (HICON* known = Find(path, 0, true))
         return *known;
     // The call may rewrite the path it is given, so it gets a copy.
@@ -172,14 +237,33 @@ HICON IconCache::Associated(HINSTANCE instance, const char* path)
     return icon;
 }
 
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons)
+ShellLinks::~ShellLinks()
+{
+    if (factory_ != nullptr)
+        factory_->Release();
+}
+
+IShellLinkA* ShellLinks::Create()
+{
+    if (factory_ == nullptr &&
+        FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory_)))) {
+        factory_ = nullptr;
+        return nullptr;
+    }
+    IShellLinkA* link = nullptr;
+    if (FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkA, reinterpret_cast<void**>(&link))))
+        return nullptr;
+    return link;
+}
+
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, ShellLinks& links, IconCache& icons)
 {
     WCHAR wide[MAX_PATH] = {};
     if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0)
         return nullptr;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
+    IShellLinkA* link = links.Create();
+    if (link == nullptr)
         return nullptr;
     IPersistFile* file = nullptr;
     bool loaded = false;

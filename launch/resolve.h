@@ -40,13 +40,58 @@ void ParseIconLocation(const char* value, IconLocation& location);
 bool JoinText(char* out, const char* a, const char* b, const char* c = "");
 
 #ifdef _WIN32
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "work_queue.h"
+
 class StartMenuIndex;
+struct IClassFactory;
+struct IShellLinkA;
 
 // The large icon that the scheme's DefaultIcon names, or null. The caller owns it.
 HICON GetSchemeIcon(const char* text);
+
+// What the system's search path gives for the file names of many values,
+// asked ahead of the lookups that need it. Probing every folder of the search
+// order is a large part of settling a name, and the answer depends on nothing
+// a catalogue load does, so the load asks on a thread of its own while it
+// reads the file. Every answer is the one SearchPathA gave for the very name
+// and extension.
+class SearchPathAnswers {
+public:
+    SearchPathAnswers() = default;
+    SearchPathAnswers(const SearchPathAnswers&) = delete;
+    SearchPathAnswers& operator=(const SearchPathAnswers&) = delete;
+    ~SearchPathAnswers();
+
+    // Asks, on the thread (started at the first value), for the file name of
+    // `value` unless the value needs no search: an existing path or a scheme
+    // target.
+    void AskAhead(const char* value);
+    // Waits until every value handed to AskAhead has been asked for.
+    void Finish();
+    // The path SearchPathA finds for `name` + `ext` (parts of a split value),
+    // or an empty string, into `found` (kTextSize bytes). Names not asked
+    // ahead are asked now; call after Finish.
+    void Answer(const char* name, const char* ext, char* found);
+
+private:
+    struct Asked {
+        std::string name;
+        std::string ext;
+        std::string found;
+    };
+
+    void Work();
+
+    WorkQueue<std::string> values_;
+    std::thread asker_;
+    std::mutex lock_;  // guards asked_ while the thread runs
+    std::vector<Asked> asked_;
+};
 
 // Turns a catalogue "File" value (buffer of kTextSize bytes) into an existing
 // path where it can: an existing path or a scheme target stays as it is; a
@@ -54,11 +99,14 @@ HICON GetSchemeIcon(const char* text);
 // (".lnk"), then under App Paths. False, with the buffer unchanged, when
 // nothing was found. `owner` is the owner window for shell calls. Shortcut
 // names are looked up through `shortcuts` when given (one index serves a
-// whole catalogue load), otherwise by a search of both Start-menu trees.
-bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr);
+// whole catalogue load), otherwise by a search of both Start-menu trees; the
+// search path is asked through `searchPath` when given.
+bool ResolveTargetPath(char* buffer, HWND owner = nullptr, StartMenuIndex* shortcuts = nullptr,
+                       SearchPathAnswers* searchPath = nullptr);
 
 // Icons extracted during one catalogue load, by their source, so that many
-// shortcuts to one program read its icon once. Failures are kept too.
+// shortcuts to one program read its icon once. Failures are kept too. The
+// threads that extract a load's icons share one cache.
 class IconCache {
 public:
     // The large icon at `index` of `file` (ExtractIconExA).
@@ -75,11 +123,30 @@ private:
     };
     HICON* Find(const char* file, int index, bool associated);
 
+    std::mutex lock_;  // held while an icon is looked up or extracted
     std::vector<Entry> entries_;
 };
 
-// The icon of a shortcut file read through the link object: the icon its
-// own icon location names, or else the icon of its target. Null when the
-// file is no readable shortcut or neither gives an icon. Needs COM.
-HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, IconCache& icons);
+// Makes shell link objects for the thread that owns it. The class object is
+// asked for once, at the first link, because asking for it reads the
+// registry; every link is then a new object of that class, as
+// CoCreateInstance would make it.
+class ShellLinks {
+public:
+    ShellLinks() = default;
+    ShellLinks(const ShellLinks&) = delete;
+    ShellLinks& operator=(const ShellLinks&) = delete;
+    ~ShellLinks();
+
+    // A new link object, or null. The caller releases it. Needs COM.
+    IShellLinkA* Create();
+
+private:
+    IClassFactory* factory_ = nullptr;
+};
+
+// The icon of a shortcut file read through a link object from `links`: the
+// icon its own icon location names, or else the icon of its target. Null
+// when the file is no readable shortcut or neither gives an icon. Needs COM.
+HICON GetShortcutIcon(HINSTANCE instance, const char* linkPath, ShellLinks& links, IconCache& icons);
 #endif

@@ -116,6 +116,33 @@ TEST_F(CatalogueFile, ThreeGroupsResolveEachKindOfTarget)
     EXPECT_NE(panel.catalogue[0].items[2].icon, nullptr);
 }
 
+TEST_F(CatalogueFile, EveryItemOfAFullCatalogueGetsItsIcon)
+{
+    ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, "lmdcatscheme\\DefaultIcon", nullptr, REG_SZ,
+                                  SystemFile("shell32.dll") + ",3"));
+    // Icons are extracted on two threads as targets are settled; each item
+    // must end with its own kind's icon, none lost or left over.
+    const char* kinds[] = {"Shortcut", "Bare", "Scheme", "NoIcon"};
+    std::string text = "[LAUNCH]\r\n";
+    for (int g = 1; g <= 9; ++g)
+        text += "Item" + std::to_string(g) + "=G" + std::to_string(g) + "\r\n";
+    for (int g = 1; g <= 9; ++g) {
+        text += "[G" + std::to_string(g) + "]\r\n";
+        for (int i = 1; i <= 9; ++i)
+            text += "Item" + std::to_string(i) + "=" + kinds[((g - 1) * 9 + i - 1) % 4] + "\r\n";
+    }
+    text += "[Shortcut]\r\nFile=LmdCatTools.lnk\r\n[Bare]\r\nFile=notepad.exe\r\n"
+            "[Scheme]\r\nFile=lmdcatscheme://x\r\n[NoIcon]\r\nFile=lmdcatnoicon://x\r\n";
+    IconPanel& panel = Load(text);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, "lmdcatscheme");
+
+    ASSERT_EQ(panel.groupCount, 9);
+    for (int n = 0; n < 81; ++n) {
+        const LaunchItem& item = panel.catalogue[n / 9].items[n % 9];
+        EXPECT_EQ(item.icon != nullptr, n % 4 != 3) << n << " " << item.target;
+    }
+}
+
 TEST_F(CatalogueFile, LongValuesAreCutTo259Characters)
 {
     const std::string longCaption(300, 'c');

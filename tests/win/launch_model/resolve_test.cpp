@@ -70,6 +70,28 @@ TEST_F(ResolveTarget, BareNameFollowsTheSystemSearchOrder)
     }
 }
 
+TEST_F(ResolveTarget, SearchPathAskedAheadGivesTheSameTargets)
+{
+    ASSERT_TRUE(WriteTextFile(scratch_ / "here.exe", "x"));
+    const std::vector<std::string> aheadValues = {"notepad.exe", "C:\\no\\such\\folder\\NOTEPAD.EXE", "notepad",
+                                                  "notepad.exe", "lmd-unknown-program.exe", "here.exe"};
+    const std::vector<std::string> laterValues = {"notepad.com", "lmd-unknown-program.com", ""};
+    SearchPathAnswers answers;
+    for (const std::string& value : aheadValues)
+        answers.AskAhead(value.c_str());
+    answers.Finish();
+
+    for (const std::vector<std::string>* values : {&aheadValues, &laterValues}) {
+        for (const std::string& value : *values) {
+            const Resolved plain = Resolve(value);
+            char buffer[kTextSize] = {};
+            std::memcpy(buffer, value.c_str(), value.size() + 1);
+            EXPECT_EQ(ResolveTargetPath(buffer, nullptr, nullptr, &answers), plain.found) << value;
+            EXPECT_EQ(std::string(buffer), plain.text) << value;
+        }
+    }
+}
+
 TEST_F(ResolveTarget, AppPathsValuesOfBothStringTypes)
 {
     MakeFolders(scratch_ / "apps");
@@ -137,11 +159,12 @@ TEST_F(ResolveTarget, ShortcutIconComesFromItsIconLocationOrItsTarget)
     ASSERT_TRUE(MakeShortcut(scratch_ / "located.lnk", scratch_ / "gone.exe", SystemFile("shell32.dll"), 3));
     ASSERT_TRUE(WriteTextFile(scratch_ / "fake.lnk", "not a shortcut"));
     const HINSTANCE instance = GetModuleHandleA(nullptr);
+    ShellLinks links;
     IconCache icons;
 
-    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "target.lnk").c_str(), icons), nullptr);
-    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "located.lnk").c_str(), icons), nullptr);
-    EXPECT_EQ(GetShortcutIcon(instance, (scratch_ / "fake.lnk").c_str(), icons), nullptr);
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "target.lnk").c_str(), links, icons), nullptr);
+    EXPECT_NE(GetShortcutIcon(instance, (scratch_ / "located.lnk").c_str(), links, icons), nullptr);
+    EXPECT_EQ(GetShortcutIcon(instance, (scratch_ / "fake.lnk").c_str(), links, icons), nullptr);
 }
 
 class SchemeIcon : public ::testing::Test {

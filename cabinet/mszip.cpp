@@ -72,11 +72,9 @@ MszipDecoderObject *checkedObject(void *decoder)
 
 // ---- Copies inside the window ------------------------------------------------------
 //
-// The decoder writes each block into its own buffer right behind the window,
-// so history and output form one run of memory and every back-reference is a
-// plain copy from `distance` bytes back. Copies move whole words and may write
-// up to kCopySlack bytes past their end: those bytes lie beyond everything
-// produced so far and are written over by what follows.
+// Copies move whole words and may write up to kCopySlack bytes past their
+// end: those bytes lie beyond everything produced so far and are written over
+// by what follows.
 
 inline std::uint64_t load8(const std::uint8_t *p)
 {
@@ -87,8 +85,9 @@ inline std::uint64_t load8(const std::uint8_t *p)
 inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
 inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
 
-// length >= 3. With distance >= 8 every word read lies wholly before the word
-// being written, or in what this copy has already written.
+// Writes at least three bytes, also for the shorter copies the output
+// allowance can cut a match to. With distance >= 8 every word read lies wholly
+// before the word being written, or in what this copy has already written.
 [[gnu::always_inline]] inline void copyMatch(std::uint8_t *dst, std::uint32_t distance, std::uint32_t length)
 {
     const std::uint8_t *src = dst - distance;

@@ -19,23 +19,19 @@ namespace {
 
 const char kFrameClass[] = "OrvelLauncherBaseWin";
 
-struct FrameSearch {
-    DWORD process;
-    HWND frame;
-};
-
-BOOL CALLBACK VisitWindow(HWND wnd, LPARAM param)
+// The launcher's visible frame, or null. Only windows of the frame's class
+// are asked about: the timer's polling must load the window server as little
+// as it can, since the launcher's start-up depends on that same server.
+HWND FindVisibleFrame(DWORD process)
 {
-    FrameSearch* search = reinterpret_cast<FrameSearch*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(wnd, &process);
-    char cls[64] = {};
-    GetClassNameA(wnd, cls, sizeof cls);
-    if (process == search->process && lstrcmpA(cls, kFrameClass) == 0 && IsWindowVisible(wnd)) {
-        search->frame = wnd;
-        return FALSE;
+    HWND wnd = nullptr;
+    while ((wnd = FindWindowExA(nullptr, wnd, kFrameClass, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(wnd, &owner);
+        if (owner == process && IsWindowVisible(wnd))
+            return wnd;
     }
-    return TRUE;
+    return nullptr;
 }
 
 // Milliseconds to a visible frame, or a negative value when none appeared.
@@ -58,15 +54,15 @@ double TimeOneStart(const char* program)
     if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
         return -1;
 
-    FrameSearch search = {process.dwProcessId, nullptr};
+    HWND frame = nullptr;
     double elapsed = -1;
     for (;;) {
-        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search));
+        frame = FindVisibleFrame(process.dwProcessId);
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                           static_cast<double>(frequency.QuadPart);
-        if (search.frame != nullptr) {
+        if (frame != nullptr) {
             elapsed = ms;
             break;
         }
@@ -74,8 +70,8 @@ double TimeOneStart(const char* program)
             break;
         Sleep(1);
     }
-    if (search.frame != nullptr)
-        PostMessageA(search.frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (frame != nullptr)
+        PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
         TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);

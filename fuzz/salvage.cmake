@@ -25,9 +25,10 @@ if(NOT WIN32 AND TARGET cabinet AND TARGET cabwriter)
     # The engine and the salvage reader are compiled into the target so that
     # they carry the fuzzer's coverage instrumentation.
     file(GLOB SALVAGE_FUZZ_CABINET_SOURCES CONFIGURE_DEPENDS ${SALVAGE_FUZZ_DIR}/../cabinet/*.cpp)
-    set(SALVAGE_FUZZ_TOOL_SOURCES salvage.cpp salvage_set.cpp embedded.cpp file_meta.cpp engine_io.cpp common.cpp progress.cpp
-        folder_table.cpp)
-    list(TRANSFORM SALVAGE_FUZZ_TOOL_SOURCES PREPEND ${SALVAGE_TOOL_DIR}/)
+    # Every source of the tool but its main(): salvage reaches names, output
+    # and progress, and a hand-kept list goes stale as the tool grows.
+    file(GLOB_RECURSE SALVAGE_FUZZ_TOOL_SOURCES CONFIGURE_DEPENDS ${SALVAGE_TOOL_DIR}/*.cpp)
+    list(REMOVE_ITEM SALVAGE_FUZZ_TOOL_SOURCES ${SALVAGE_TOOL_DIR}/commands/main.cpp)
     add_executable(salvage_fuzz ${SALVAGE_FUZZ_DIR}/salvage_fuzz.cpp ${SALVAGE_FUZZ_TOOL_SOURCES}
                                 ${SALVAGE_FUZZ_CABINET_SOURCES})
     target_include_directories(salvage_fuzz PRIVATE ${SALVAGE_FUZZ_DIR}/../cabinet ${SALVAGE_TOOL_DIR})

@@ -4,7 +4,7 @@
 // Run with -close_fd_mask=3: every damaged file is reported on stderr.
 #include "engine_fuzz.h"
 
-#include "salvage.h"
+#include "salvage/salvage.h"
 
 #include <cstdio>
 #include <cstdlib>

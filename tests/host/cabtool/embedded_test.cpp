@@ -1,6 +1,6 @@
 // Finding cabinets inside other files: which headers are trusted, and a scan
 // that reads in chunks still finds a signature cut by a chunk's end.
-#include "embedded.h"
+#include "reading/embedded.h"
 
 #include <cabinet/writer.h>
 #include <gtest/gtest.h>

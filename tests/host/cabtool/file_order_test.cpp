@@ -1,9 +1,9 @@
 // cabtool has the engine produce a file list that is out of folder order in
 // folder order, so that each folder is decoded once, and still prints what it
 // prints in list order.
-#include "cabtool.h"
-#include "engine_io.h"
-#include "set_walk.h"
+#include "commands/cabtool.h"
+#include "reading/engine_io.h"
+#include "reading/set_walk.h"
 
 #include <cabinet/writer.h>
 #include <gtest/gtest.h>

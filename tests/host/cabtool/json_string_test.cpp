@@ -1,7 +1,7 @@
 // Every string of the JSON listing is valid JSON and safe on a terminal,
 // whatever bytes a cabinet stores; and the writer puts commas and brackets
 // right however values nest.
-#include "json_writer.h"
+#include "output/json_writer.h"
 
 #include <gtest/gtest.h>
 

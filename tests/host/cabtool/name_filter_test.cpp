@@ -1,7 +1,7 @@
 // -F patterns: wildcards stay inside one folder part, a pattern without a
 // separator looks at the last part only, ASCII letters match either case, and
 // the second byte of a code page 932 character is never a separator.
-#include "name_filter.h"
+#include "names/name_filter.h"
 
 #include <gtest/gtest.h>
 

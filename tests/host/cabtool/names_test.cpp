@@ -1,6 +1,6 @@
 // Stored names: what becomes a file name, what the terminal sees, which
 // cabinet names are followed and which names Windows would misdirect.
-#include "names.h"
+#include "names/names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The progress line's text: percent, sizes, rate and time left.
-#include "progress.h"
+#include "output/progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The totals of the progress line agree with the bytes the run produces:
 // what create's writer reports taking in, and what a walk of a set decodes.
-#include "set_size.h"
+#include "reading/set_size.h"
 
 #include <cabinet/writer.h>
 #include <gtest/gtest.h>

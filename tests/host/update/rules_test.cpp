@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "output_path.h"
 #include "percent_text.h"
@@ -72,6 +73,19 @@ TEST(StoredNames, OnlyNamesThatStayInsideTheFolderAndNameNoDeviceAreSafe)
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsSafeStoredName(c.name), c.safe) << c.name;
+}
+
+TEST(StoredNames, EveryDeviceNameIsRefusedBareAndWithAnExtension)
+{
+    std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        devices.push_back(std::string("COM") + digit);
+        devices.push_back(std::string("LPT") + digit);
+    }
+    for (const std::string& device : devices) {
+        EXPECT_FALSE(IsSafeStoredName(device.c_str())) << device;
+        EXPECT_FALSE(IsSafeStoredName((device + ".log").c_str())) << device;
+    }
 }
 
 // After a lead byte at either end of either range the backslash is a trail

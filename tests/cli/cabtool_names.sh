@@ -88,6 +88,10 @@ grep -qF 'young.txt: skipped, it exists' "$WORK/last.err" || fail "--no-overwrit
 expect_status 0 "--keep-newer" "$CABTOOL" extract --keep-newer -d ow/out ow/ow.cab
 [ "$(cat ow/out/old.txt)" = new-old ] || fail "--keep-newer kept an older file"
 [ "$(cat ow/out/young.txt)" = kept-young ] || fail "--keep-newer replaced a newer file"
+echo same-date >ow/out/old.txt
+touch -d '2001-02-03 04:05:06' ow/out/old.txt
+expect_status 0 "--keep-newer at the stored date" "$CABTOOL" extract --keep-newer -d ow/out ow/ow.cab
+[ "$(cat ow/out/old.txt)" = new-old ] || fail "--keep-newer kept a file of the stored date"
 chmod 444 ow/out/young.txt
 expect_status 0 "--overwrite over a read-only file" "$CABTOOL" extract -d ow/out ow/ow.cab
 [ "$(cat ow/out/young.txt)" = new-young ] || fail "the read-only file was not replaced"

@@ -159,6 +159,10 @@ TEST_F(EngineTest, SplitBlockIsJoinedAcrossCabinets)
     EXPECT_EQ(pieces[3].isSplit, 0);
 }
 
+// In the first cabinet "s" is skipped and "t" written into the second; there,
+// in the continuation pass, "v" (continued both ways) is skipped and "w"
+// written into the third. Each switch steps over the skipped file and the
+// written one.
 TEST_F(EngineTest, SkippedContinuingFilesAreSteppedOverInTheNextCabinet)
 {
     CabPlan one;
@@ -168,16 +172,26 @@ TEST_F(EngineTest, SkippedContinuingFilesAreSteppedOverInTheNextCabinet)
     one.files = {fileAt("s", 20000, 30000, 0xFFFE), fileAt("t", 15000, 35000, 0xFFFE)};
     CabPlan two;
     two.index = 1;
-    two.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
-    two.files = {fileAt("s", 20000, 30000, 0xFFFD), fileAt("t", 15000, 35000, 0xFFFD), fileAt("u", 10, 10000)};
+    two.hasNext = true;
+    two.nextCabinet = "three.cab";
+    two.folders.push_back({0, storedBlocks(slice(kStream, 40000, 50000)), {}});
+    two.files = {fileAt("s", 20000, 30000, 0xFFFD), fileAt("t", 15000, 35000, 0xFFFD),
+                 fileAt("v", 12000, 42000, 0xFFFF), fileAt("w", 13000, 45000, 0xFFFF)};
+    CabPlan three;
+    three.index = 2;
+    three.folders.push_back({0, storedBlocks(slice(kStream, 50000, 60000)), {}});
+    three.files = {fileAt("v", 12000, 42000, 0xFFFD), fileAt("w", 13000, 45000, 0xFFFD), fileAt("u", 10, 10000)};
     addCabinet("one.cab", one);
     addCabinet("two.cab", two);
+    addCabinet("three.cab", three);
     fake.notifyOverride = [](CabNotifyKind kind, CabNotifyRecord *r) {
-        return kind == K::FileStart && std::strcmp(r->text1, "s") == 0 ? 0 : -2;
+        const bool skipped = std::strcmp(r->text1, "s") == 0 || std::strcmp(r->text1, "v") == 0;
+        return kind == K::FileStart && skipped ? 0 : -2;
     };
     ASSERT_EQ(extract(), 1);
-    EXPECT_EQ(startedFiles(fake.events), (std::vector<std::string>{"s", "t"}));
+    EXPECT_EQ(startedFiles(fake.events), (std::vector<std::string>{"s", "t", "v", "w"}));
     EXPECT_EQ(fake.outputs["t"], slice(kStream, 35000, 50000));
+    EXPECT_EQ(fake.outputs["w"], slice(kStream, 45000, 58000));
 }
 
 // Whatever makes the next cabinet unusable, NeedCabinet comes again with the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "output_path.h"
 #include "percent_text.h"
@@ -72,6 +73,38 @@ TEST(StoredNames, OnlyNamesThatStayInsideTheFolderAndNameNoDeviceAreSafe)
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsSafeStoredName(c.name), c.safe) << c.name;
+}
+
+TEST(StoredNames, EveryDeviceNameIsRefusedBareAndWithAnExtension)
+{
+    std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        devices.push_back(std::string("COM") + digit);
+        devices.push_back(std::string("LPT") + digit);
+    }
+    for (const std::string& device : devices) {
+        EXPECT_FALSE(IsSafeStoredName(device.c_str())) << device;
+        EXPECT_FALSE(IsSafeStoredName((device + ".log").c_str())) << device;
+    }
+}
+
+// After a lead byte at either end of either range the backslash is a trail
+// byte, so "\.." is no part of its own; after the bytes just outside the
+// ranges it is a separator and the name climbs out.
+TEST(StoredNames, BackslashAfterEveryEdgeOfTheLeadRanges)
+{
+    struct Case {
+        unsigned char first;
+        bool lead;
+    };
+    const Case cases[] = {
+        {0x80, false}, {0x81, true}, {0x9F, true}, {0xA0, false},
+        {0xDF, false}, {0xE0, true}, {0xFC, true}, {0xFD, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(1, static_cast<char>(c.first)) + "\\..\\evil.txt";
+        EXPECT_EQ(IsSafeStoredName(name.c_str()), c.lead) << std::hex << int(c.first);
+    }
 }
 
 TEST(OutputPath, JoinsWithNothingBetweenAndRefusesWhatDoesNotFit)

@@ -8,8 +8,8 @@
 #include "memory_engine.h"
 #include "mszip_folder.h"
 
-#include <set_walk.h>
-#include <engine_io.h>
+#include "reading/set_walk.h"
+#include "reading/engine_io.h"
 
 #include <benchmark/benchmark.h>
 

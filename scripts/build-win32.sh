@@ -12,7 +12,8 @@ if [ -n "${BUILD_DIR:-}" ]; then
   build="$BUILD_DIR"
   toolchain="$root/cmake/mingw-i686.cmake"
   [ "$wine_arch" = win64 ] && toolchain="$root/cmake/mingw-x86_64.cmake"
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DORVEL_UPDATE_PUBLIC_KEY="$root/tests/data/keys/TEST-ONLY-public-key.pem" >/dev/null
 else
   build="$root/build/$wine_arch"
   cmake --preset "$wine_arch" >/dev/null

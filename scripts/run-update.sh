@@ -15,6 +15,18 @@ cd "$root"
 
 source scripts/build-win32.sh launch update cabtool make_link update_probe
 
+# No release without a key: update.exe of a build without one installs any
+# cabinet. The cabinet is signed with the Linux cabtool.
+public_key=$(sed -n 's/^ORVEL_UPDATE_PUBLIC_KEY:[A-Z]*=//p' "$build/CMakeCache.txt")
+if [ -z "$public_key" ]; then
+  echo "run-update: update.exe was built without a public key (ORVEL_UPDATE_PUBLIC_KEY): no release is made" >&2
+  exit 1
+fi
+signing_key="${ORVEL_SIGNING_KEY:-$root/tests/data/keys/TEST-ONLY-signing-key.pem}"
+cmake --preset host >/dev/null
+cmake --build --preset host --target cabtool >/dev/null
+host_cabtool="$root/build/host/cabtool"
+
 prefix="$build/wineprefix"
 harness() { scripts/wine-harness --prefix="$prefix" "$@"; }
 harness prefix >/dev/null
@@ -67,6 +79,7 @@ mkdir -p "$shots"
 harness session bash -c '
   set -u
   release=$1 stage=$2 install=$3 shots=$4 tools=$5 cabtool=$6
+  host_cabtool=$7 signing_key=$8 public_key=$9
   menu="C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Orvel"
   mkdir -p "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvel"
   wine "$tools/make_link.exe" "$menu\\OrvelAVランチャー.lnk" "C:\\Program Files\\Orvel Launcher\\launch.exe" >/dev/null 2>&1
@@ -77,7 +90,9 @@ harness session bash -c '
   wine reg add "$x11" /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
   (cd "$stage" && wine "$cabtool" create -m mszip -o Update.cab launch.exe LAUNCH.INI) >/dev/null 2>&1
   mv "$stage/Update.cab" "$release/Update.cab"
+  "$host_cabtool" sign "$signing_key" "$release/Update.cab" || exit 1
   echo "Update.cab made with cabtool: $release/Update.cab"
+  "$host_cabtool" verify "$public_key" "$release/Update.cab" || exit 1
 
   wine "$install/launch.exe" >/dev/null 2>&1 &
   for i in $(seq 1 50); do xdotool search --onlyvisible --name "^OrvelAV" >/dev/null 2>&1 && break; sleep 0.2; done
@@ -108,7 +123,8 @@ harness session bash -c '
   # must not find this installation.
   rm -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvel/OrvelAVランチャー.lnk"
   wineserver -k || true
-' run "$release" "$stage" "$install" "$shots" "$build/tests" "$build/cabtool.exe"
+' run "$release" "$stage" "$install" "$shots" "$build/tests" "$build/cabtool.exe" \
+  "$host_cabtool" "$signing_key" "$public_key"
 if cmp -s "$stage/LAUNCH.INI" "$install/LAUNCH.INI"; then
   echo "The installed launcher now has the new catalogue."
 else

@@ -7,6 +7,7 @@
 #include "extract.h"
 #include "progress_dialog.h"
 #include "res/resource.h"
+#include "verify.h"
 
 namespace {
 
@@ -27,11 +28,15 @@ BOOL UpdaterApp::InitInstance()
 {
     CoInitialize(nullptr);
     Enable3dControls();
-    if (FindLauncher()) {
+    if (!FindLauncher()) {
+        AfxMessageBox(IDS_NOT_INSTALLED, MB_OK, kDefaultHelp);
+    } else if (!VerifyUpdateSignature(m_strCabinetPath)) {
+        // Not the vendor's cabinet, or not as the vendor made it: the
+        // launcher and its folder stay as they are.
+        AfxMessageBox(IDS_EXTRACT_FAILED, MB_OK, kDefaultHelp);
+    } else {
         CloseLauncher();
         RunUpdate();
-    } else {
-        AfxMessageBox(IDS_NOT_INSTALLED, MB_OK, kDefaultHelp);
     }
     CoUninitialize();
     return FALSE;

@@ -50,14 +50,29 @@ stage() {
 
 # make_cabinet [CABTOOL-OPTIONS...] -- NAMES...: Update.cab (and its set) from
 # the staged files, made by the Windows cabtool inside the staging folder, so
-# that folder parts of the names are stored.
+# that folder parts of the names are stored, and signed with the test key.
 make_cabinet() {
+  make_unsigned_cabinet "$@"
+  sign_cabinet
+}
+
+make_unsigned_cabinet() {
   local opts=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do opts+=("$1"); shift; done
   shift
   rm -f "$UPDATE_DIR"/Update*.cab
   (cd "$STAGE_DIR" && wine "$BUILD_DIR/cabtool.exe" create "${opts[@]}" -o "$(winpath "$UPDATE_DIR/Update.cab")" "$@") \
     >/dev/null 2>&1 || fail "cabtool could not make Update.cab"
+}
+
+# sign_cabinet [KEY.pem]: signs Update.cab (and its set) with the host
+# cabtool: the test build's updater takes only cabinets signed with the test
+# key (tests/data/keys).
+HOST_CABTOOL="${HOST_CABTOOL:-$SOURCE_DIR/build/host/cabtool}"
+TEST_SIGNING_KEY="$SOURCE_DIR/tests/data/keys/TEST-ONLY-signing-key.pem"
+sign_cabinet() {
+  [ -x "$HOST_CABTOOL" ] || fail "no host cabtool to sign with at $HOST_CABTOOL (build the host preset first)"
+  "$HOST_CABTOOL" sign "${1:-$TEST_SIGNING_KEY}" "$UPDATE_DIR/Update.cab" >/dev/null || fail "Update.cab could not be signed"
 }
 
 # run_update: starts the updater from a folder other than its own.

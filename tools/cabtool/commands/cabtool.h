@@ -21,6 +21,14 @@ int runList(const Args &args);
 int runTest(const Args &args);
 int runExtract(const Args &args);
 int runCreate(const Args &args);
+int runSign(const Args &args);
+int runVerify(const Args &args);
+
+// Reads a key file's PEM text; false after reporting why.
+bool readKeyFile(const std::string &path, std::string &pem);
+// Signs the first cabinet of a set at path in place, replacing the file
+// whole; the status to exit with.
+int signFile(const std::string &path, const std::string &privatePem);
 
 // Prints "cabtool: what" on stderr.
 void report(const std::string &what);

@@ -41,6 +41,7 @@ int runCreate(const Args &args)
     // LZX with a 2 MiB window packs best of the methods every reader has.
     cabwriter::parseCompression("lzx:21", options.compression);
     std::string output;
+    std::string signingKey;  // PEM text of --sign's key
     std::vector<std::string> arguments;
     std::vector<std::string> lists;
     bool callTranslation = true;
@@ -63,6 +64,14 @@ int runCreate(const Args &args)
         if (arg == "-o") {
             if (!value(output)) {
                 return usageError("-o needs a cabinet name");
+            }
+        } else if (arg == "--sign") {
+            if (!value(text)) {
+                return usageError("--sign needs a private key file");
+            }
+            // Read now, so that a bad key fails before anything is written.
+            if (!readKeyFile(text, signingKey)) {
+                return kExitFailed;
             }
         } else if (arg == "-m") {
             if (!value(text) || !cabwriter::parseCompression(text, options.compression)) {
@@ -198,6 +207,11 @@ int runCreate(const Args &args)
     if (!built) {
         report(writer.error());
         return kExitFailed;
+    }
+    if (!signingKey.empty() && !written.empty()) {
+        if (const int status = signFile(written.front(), signingKey); status != kExitOk) {
+            return status;
+        }
     }
     for (const std::string &path : written) {
         if (!quiet()) {

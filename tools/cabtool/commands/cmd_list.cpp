@@ -1,6 +1,7 @@
 // cabtool list [--json] [-F PATTERN]... FILE.cab: the folders and every file
 // entry (or those selected) of one cabinet.
 #include "commands/cabtool.h"
+#include "signature_set.h"
 #include "reading/embedded.h"
 #include "reading/folder_table.h"
 #include "output/json_list.h"
@@ -70,6 +71,21 @@ public:
     }
 };
 
+// "none", or the key identity of the signature the first cabinet carries.
+std::string signatureText(const std::string &path)
+{
+    cabsig::Record record;
+    switch (cabsig::recordOf(path, record)) {
+    case cabsig::RecordState::Signed:
+        return "signed, key " + cabsig::keyIdText(record.keyId);
+    case cabsig::RecordState::Unknown:
+        return "a signature record of an unknown form";
+    case cabsig::RecordState::Unsigned:
+        break;
+    }
+    return "none";
+}
+
 // One cabinet of the file; a cabinet inside the file has been introduced already.
 int listCabinet(const Args &args, const CabinetPlace &place, const NameFilter &filter)
 {
@@ -83,6 +99,9 @@ int listCabinet(const Args &args, const CabinetPlace &place, const NameFilter &f
         std::printf("cabinet %s: %u bytes, set %u, index %u\n", escapeControls(args[0]).c_str(),
                     static_cast<unsigned>(info.size), static_cast<unsigned>(info.setId),
                     static_cast<unsigned>(info.index));
+    }
+    if (!place.embedded && info.previousName.empty()) {
+        std::printf("signature: %s\n", signatureText(args[0]).c_str());
     }
     if (!info.previousName.empty()) {
         std::printf("previous cabinet: %s\n", shownName(info.previousName).c_str());

@@ -17,6 +17,8 @@ Commands:
   test      decode every file of a cabinet and its set, writing nothing
   extract   write the files of a cabinet and its set into a folder
   create    pack files and folders into a cabinet or a set of cabinets
+  sign      sign a cabinet and its set with a private key
+  verify    check a cabinet's and its set's signature against a public key
 
 Options of every command, also before the command:
   -q, --quiet   no progress line and no line per file; failures are still
@@ -144,6 +146,8 @@ Options:
                     only program code
   --list FILE       read the files from FILE: one source path and stored name
                     a line, separated by a tab
+  --sign KEY.pem    sign the cabinet (the set) with this private key, as
+                    cabtool sign does
   --date YYYY-MM-DDTHH:MM:SS
                     give every file this date and time
   --attributes rhsa give every file these attributes (r read-only, h hidden,
@@ -158,6 +162,23 @@ Options:
 Examples:
   cabtool create -o Update.cab launch.exe LAUNCH.INI
   cabtool create -m mszip --max-cabinet 1440000 -o disk.cab program
+)";
+
+const char kSign[] = R"(usage: cabtool sign KEY.pem CABINET
+Signs CABINET and the later cabinets of its set, in its folder, with the
+P-256 private key in KEY.pem; an existing signature is replaced. The cabinet
+is written anew whole, with room for the signature made in its header.
+
+Make a key pair with openssl:
+  openssl ecparam -name prime256v1 -genkey -noout -out signing-key.pem
+  openssl ec -in signing-key.pem -pubout -out public-key.pem
+)";
+
+const char kVerify[] = R"(usage: cabtool verify PUBLIC.pem CABINET
+Checks that CABINET and the later cabinets of its set were signed with the
+private half of PUBLIC.pem and are unchanged since. Exits with 0 when they
+are; with 1 and the reason otherwise: not signed, another key, altered, or a
+later cabinet missing or altered.
 )";
 
 }  // namespace
@@ -180,6 +201,12 @@ const char *commandHelp(const std::string &command)
     }
     if (command == "create") {
         return kCreate;
+    }
+    if (command == "sign") {
+        return kSign;
+    }
+    if (command == "verify") {
+        return kVerify;
     }
     return nullptr;
 }

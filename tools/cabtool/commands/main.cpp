@@ -113,5 +113,11 @@ int main(int argc, char **argv)
     if (command == "extract") {
         return cabtool::runExtract(args);
     }
+    if (command == "sign") {
+        return cabtool::runSign(args);
+    }
+    if (command == "verify") {
+        return cabtool::runVerify(args);
+    }
     return cabtool::runCreate(args);
 }

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 int main(int argc, char **argv)
@@ -15,6 +17,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
         return 2;
     }
+    std::error_code made;
+    std::filesystem::create_directories(argv[1], made);
     std::mt19937 rng(7);
     std::vector<std::uint8_t> data;
     const char *const words[] = {"cabinet ", "folder ", "window ", "launcher ", "a ", "the ", "\n"};

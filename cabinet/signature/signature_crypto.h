@@ -20,7 +20,9 @@ public:
 
 private:
     void *state_ = nullptr;   // the library's digest object
+#ifdef _WIN32
     void *handle_ = nullptr;  // CNG's algorithm provider
+#endif
     bool failed_ = false;
 };
 

@@ -328,8 +328,9 @@ private:
                 return false;
             }
             // Files after one that waits wait too, so that cabinets keep the
-            // folder's files in stream order.
-            if (!waiting_.empty() || room() < needed) {
+            // folder's files in stream order. A folder part that counts all
+            // the blocks it may have here leaves no more room than a full cabinet.
+            if (!waiting_.empty() || room() < needed || folderPartFull()) {
                 newFolder = waiting_.size() >= kMaxWaiting || (waiting_.empty() && pending_.empty());
                 wait = !newFolder;
             }
@@ -374,13 +375,16 @@ private:
         return pour(file);
     }
 
+    bool folderPartFull() const { return cabs_.back().folders.back().pieces.size() >= blockLimit_; }
+
     // Near the edge, so that room() counts the blocks an encoder holds back:
     // a file must not be listed here when the block holding its first byte
     // would only begin in a later cabinet, nor wait needlessly.
     bool placeHeldNearEdge(std::uint64_t needed)
     {
         const std::uint32_t held = encoder_->heldBlocks();
-        if (held == 0 || room() >= needed + std::uint64_t{held} * (blockHeaderSize_ + kLargestEncodedBlock)) {
+        if (held == 0 || (room() >= needed + std::uint64_t{held} * (blockHeaderSize_ + kLargestEncodedBlock) &&
+                          cabs_.back().folders.back().pieces.size() + held < blockLimit_)) {
             return true;
         }
         std::vector<EncodedBlock> ready;
@@ -471,7 +475,7 @@ private:
         const std::uint64_t header = blockHeaderSize_;
         while (true) {
             // A folder entry counts its blocks in this cabinet in 16 bits.
-            if (cabs_.back().folders.back().pieces.size() >= blockLimit_) {
+            if (folderPartFull()) {
                 if (!newCabinet(true, streamOffset)) {
                     return false;
                 }

@@ -34,9 +34,17 @@ public:
     // complete; the default encodes each block at once.
     virtual bool queueBlock(const std::uint8_t *data, std::uint32_t size, std::vector<EncodedBlock> &ready,
                             std::string &error);
-    // The folder's stream ends: appends every block still held back.
+    // Appends every block still held back. At the folder's end; also within
+    // it, where the layout needs every block placed, and then the next block
+    // queued goes on with the folder's history.
     virtual bool flush(std::vector<EncodedBlock> &ready, std::string &error);
+    // Blocks taken by queueBlock and not yet handed out.
+    virtual std::uint32_t heldBlocks() const { return 0; }
 };
+
+// No method's encoded block is larger: the largest compressed-block buffer a
+// reader has (Quantum's).
+inline constexpr std::uint32_t kLargestEncodedBlock = 32768 + 10240;
 
 // A fresh encoder for one folder; null with error set when the method cannot be encoded.
 std::unique_ptr<BlockEncoder> makeEncoder(const Compression &compression, std::string &error);

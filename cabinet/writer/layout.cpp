@@ -18,6 +18,17 @@
 // blocks are placed as they are made. When the encoder holds blocks back, that
 // block may land in a later cabinet; the file is then listed there as
 // continued and is extracted from the cabinet that lists it first.
+//
+// With continueFolders, a file that finds no room for its entry stays in the
+// open folder and is listed in the next cabinet, as beginning there in its
+// folder 0. What makes that readable is a file that crosses the edge: the
+// files waiting for the next cabinet begin in the block being filled, which
+// also holds the end of a file listed here, and that block is made to reach
+// into the next cabinet (split, or moved there whole). When the block being
+// filled is empty, everything listed here has all its bytes here and nothing
+// would cross; the file then begins a new folder as without the option. An
+// encoder that holds blocks back would make this cabinet's room look larger
+// than it is, so near the edge its blocks are placed before a file is taken.
 #include "layout.h"
 
 #include "encoder.h"
@@ -43,6 +54,11 @@ constexpr std::uint64_t kNoLimit = 0x7FFFFFFF;  // offsets are read as signed 32
 constexpr std::size_t kMaxFilesPerCabinet = 0xFFFF;
 // Folder indexes from 0xFFFD up mark continued files.
 constexpr std::size_t kMaxFoldersPerCabinet = kContinuedFromPrevious - 1;
+// Placement::firstCabinet of a file that waits for the next cabinet's list.
+constexpr std::uint32_t kNotListedYet = 0xFFFFFFFF;
+// Files that may wait for the next cabinet: with the continued files (one per
+// byte of a block at most) they stay within what one cabinet lists.
+constexpr std::size_t kMaxWaiting = kMaxFilesPerCabinet - 32768 - 1;
 
 struct Piece {
     std::uint16_t uncompressed = 0;  // 0 for the first piece of a split block
@@ -98,6 +114,7 @@ public:
         : options_(options), files_(files), error_(error)
     {
         limit_ = options.maxCabinetSize != 0 ? options.maxCabinetSize : kNoLimit;
+        continueFolders_ = options.continueFolders && options.maxCabinetSize != 0;
         blockLimit_ = blockLimit(options);
         reserveFields_ = options.reserveFieldsAlways || options.cabinetReserve != 0 ||
                          options.folderReserve != 0 || options.blockReserve != 0;
@@ -189,14 +206,36 @@ private:
         if (continueFolder) {
             plan.folders.push_back(CabFolder{openFolder_, {}});
             plan.used += folderEntrySize_;
-            for (std::uint32_t file : folders_[openFolder_].files) {
-                const Placement &p = placements_[file];
-                if (files_[file].size != 0 && p.offset + std::uint64_t{files_[file].size} > from) {
-                    placements_[file].lastCabinet = c;
-                    plan.listed.push_back(file);
-                    plan.used += entrySize(file);
+            // A folder's files end in stream order, so those with bytes at or
+            // after `from` are its last ones.
+            const std::vector<std::uint32_t> &inFolder = folders_[openFolder_].files;
+            const auto goingOn = std::partition_point(inFolder.begin(), inFolder.end(), [&](std::uint32_t file) {
+                return placements_[file].offset + std::uint64_t{files_[file].size} <= from;
+            });
+            bool crossing = false;
+            for (auto it = goingOn; it != inFolder.end(); ++it) {
+                Placement &p = placements_[*it];
+                if (files_[*it].size != 0 && p.firstCabinet != kNotListedYet) {
+                    p.lastCabinet = c;
+                    plan.listed.push_back(*it);
+                    plan.used += entrySize(*it);
+                    crossing = true;
                 }
             }
+            if (!crossing) {
+                error_ = "internal: a folder would go on into cabinet " + std::to_string(c + 1) +
+                         " without a file that crosses into it";
+                return false;
+            }
+            for (std::uint32_t file : waiting_) {
+                placements_[file].firstCabinet = placements_[file].lastCabinet = c;
+                plan.listed.push_back(file);
+                plan.used += entrySize(file);
+            }
+            waiting_.clear();
+        } else if (!waiting_.empty()) {
+            error_ = "internal: files wait for a cabinet that does not continue their folder";
+            return false;
         }
         cabs_.push_back(std::move(plan));
         if (cabs_.back().used > limit_) {
@@ -236,6 +275,10 @@ private:
         if (!encoder_->flush(ready, error_) || !placeReady(ready)) {
             return false;
         }
+        if (!waiting_.empty()) {
+            error_ = "internal: a folder ended with files that wait for the next cabinet";
+            return false;
+        }
         hasOpenFolder_ = false;
         encoder_.reset();
         return true;
@@ -268,10 +311,9 @@ private:
         bool newFolder = !hasOpenFolder_ || file.newFolderBefore ||
                          (options_.filesPerFolder != 0 &&
                           folders_[openFolder_].files.size() >= options_.filesPerFolder) ||
-                         folders_[openFolder_].firstCabinet != current() ||
                          folders_[openFolder_].type != file.compression.typeWord();
-        if (!newFolder && room() < needed) {
-            newFolder = true;
+        if (!newFolder && !continueFolders_) {
+            newFolder = folders_[openFolder_].firstCabinet != current() || room() < needed;
         }
         // A folder's stream offsets are 32 bits; without a size limit it must
         // also fit its blocks into the one cabinet.
@@ -280,8 +322,21 @@ private:
             newFolder = stream > kMaxFileSize ||
                         (options_.maxCabinetSize == 0 && stream > std::uint64_t{blockLimit_} * kBlockSize);
         }
-        if (cabs_.back().listed.size() >= kMaxFilesPerCabinet ||
-            (newFolder && cabs_.back().folders.size() >= kMaxFoldersPerCabinet)) {
+        bool wait = false;
+        if (!newFolder && continueFolders_) {
+            if (!placeHeldNearEdge(needed)) {
+                return false;
+            }
+            // Files after one that waits wait too, so that cabinets keep the
+            // folder's files in stream order. A folder part that counts all
+            // the blocks it may have here leaves no more room than a full cabinet.
+            if (!waiting_.empty() || room() < needed || folderPartFull()) {
+                newFolder = waiting_.size() >= kMaxWaiting || (waiting_.empty() && pending_.empty());
+                wait = !newFolder;
+            }
+        }
+        if (!wait && (cabs_.back().listed.size() >= kMaxFilesPerCabinet ||
+                      (newFolder && cabs_.back().folders.size() >= kMaxFoldersPerCabinet))) {
             if (!closeFolder() || !cabinetFullBefore(file)) {
                 return false;
             }
@@ -307,12 +362,33 @@ private:
         Placement &placement = placements_[index];
         placement.folder = openFolder_;
         placement.offset = static_cast<std::uint32_t>(folder.streamSize);
-        placement.firstCabinet = placement.lastCabinet = current();
         folder.files.push_back(index);
         folder.streamSize += file.size;
-        cabs_.back().listed.push_back(index);
-        cabs_.back().used += entry;
+        if (wait) {
+            placement.firstCabinet = placement.lastCabinet = kNotListedYet;
+            waiting_.push_back(index);
+        } else {
+            placement.firstCabinet = placement.lastCabinet = current();
+            cabs_.back().listed.push_back(index);
+            cabs_.back().used += entry;
+        }
         return pour(file);
+    }
+
+    bool folderPartFull() const { return cabs_.back().folders.back().pieces.size() >= blockLimit_; }
+
+    // Near the edge, so that room() counts the blocks an encoder holds back:
+    // a file must not be listed here when the block holding its first byte
+    // would only begin in a later cabinet, nor wait needlessly.
+    bool placeHeldNearEdge(std::uint64_t needed)
+    {
+        const std::uint32_t held = encoder_->heldBlocks();
+        if (held == 0 || (room() >= needed + std::uint64_t{held} * (blockHeaderSize_ + kLargestEncodedBlock) &&
+                          cabs_.back().folders.back().pieces.size() + held < blockLimit_)) {
+            return true;
+        }
+        std::vector<EncodedBlock> ready;
+        return encoder_->flush(ready, error_) && placeReady(ready);
     }
 
     void reportInput(std::uint32_t bytes) const
@@ -399,20 +475,23 @@ private:
         const std::uint64_t header = blockHeaderSize_;
         while (true) {
             // A folder entry counts its blocks in this cabinet in 16 bits.
-            if (cabs_.back().folders.back().pieces.size() >= blockLimit_) {
+            if (folderPartFull()) {
                 if (!newCabinet(true, streamOffset)) {
                     return false;
                 }
                 continue;
             }
             const std::uint64_t free = room();
-            if (header + data.size() <= free) {
+            // Files that begin in this block wait for the next cabinet, so the
+            // block has to reach into it, whole or as its second piece.
+            const bool mustCross = !waiting_.empty();
+            if (!mustCross && header + data.size() <= free) {
                 cabs_.back().used += header + data.size();
                 cabs_.back().folders.back().pieces.push_back(Piece{uncompressed, std::move(data)});
                 return true;
             }
-            if (free >= header + 1) {
-                const std::size_t first = static_cast<std::size_t>(free - header);
+            if (free >= header + 1 && data.size() >= 2) {
+                const std::size_t first = static_cast<std::size_t>(std::min<std::uint64_t>(free - header, data.size() - 1));
                 Piece head{0, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(first))};
                 cabs_.back().used += header + first;
                 cabs_.back().folders.back().pieces.push_back(std::move(head));
@@ -570,12 +649,16 @@ private:
     std::uint64_t limit_ = kNoLimit;
     std::uint32_t blockLimit_ = 0xFFFF;
     bool reserveFields_ = false;
+    bool continueFolders_ = false;
     std::uint32_t folderEntrySize_ = 8;
     std::uint32_t blockHeaderSize_ = 8;
 
     std::vector<CabPlan> cabs_;
     std::vector<Folder> folders_;
     std::vector<Placement> placements_;
+    // Files of the open folder, in stream order, to be listed in the next
+    // cabinet as beginning there.
+    std::vector<std::uint32_t> waiting_;
     bool hasOpenFolder_ = false;
     std::uint32_t openFolder_ = 0;
     std::unique_ptr<BlockEncoder> encoder_;

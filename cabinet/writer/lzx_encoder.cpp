@@ -191,6 +191,8 @@ public:
         return held_.empty() || encodeHeld(ready, error);
     }
 
+    std::uint32_t heldBlocks() const override { return static_cast<std::uint32_t>(held_.size()); }
+
 private:
     bool hold(const std::uint8_t *data, std::uint32_t size, std::string &error)
     {

@@ -15,6 +15,12 @@
 //   that would begin in the later cabinet starts a new folder there. Every file
 //   that begins in a cabinet can therefore be extracted starting from that
 //   cabinet alone; files that began earlier are listed first, as continued.
+//   Options::continueFolders lifts this (see there).
+// - A folder goes on into the next cabinet only together with a file that
+//   crosses the edge: listed in both, going on (0xFFFE or 0xFFFF) in the
+//   earlier and continued (0xFFFD or 0xFFFF) in the later, where its entry
+//   comes before those of the files that begin there. That entry is what tells
+//   a reader that the later cabinet's folder 0 began before it.
 // - A data block never spans more than two cabinets; a size limit too small to
 //   allow that fails the build.
 // - A cabinet lists at most 65535 files and 65532 folders; with a size limit
@@ -70,6 +76,18 @@ struct Options {
     // limit a file must fit into one folder (maxBlocksPerFolder blocks, about
     // 2 GiB), and the whole cabinet into 2 GiB; larger input needs a limit.
     std::uint32_t maxCabinetSize = 0;
+    // With a size limit: the folder that runs on into the next cabinet takes
+    // further files there too, as the format allows. They are listed in the
+    // later cabinet with folder index 0 and offsets counted from the start of
+    // the whole folder, so a reader that extracts them has to decode that
+    // folder from the cabinet where it began, and needs the cabinets before
+    // it. Packs better (no folder entry and no fresh start of the compression
+    // history per cabinet) but readers that take folder 0 of a later cabinet
+    // for the folder's start get those files wrong, so it is off by default.
+    // Where nothing of the folder crosses the edge (a file ends exactly with
+    // a data block that fills the cabinet), the next file begins a new folder
+    // as without this option.
+    bool continueFolders = false;
     // Data blocks one folder may hold in one cabinet: the format's count field
     // takes 65535. A full folder goes on in the next cabinet of the set, as
     // when the size limit is reached. Lowered only by tests, which reach the

@@ -209,7 +209,8 @@ bool parse(const std::vector<std::uint8_t> &image, Cabinet &cab, std::string &er
     return true;
 }
 
-bool extractSet(const std::vector<Cabinet> &cabs, std::vector<Extracted> &files, std::string &error)
+bool extractSet(const std::vector<Cabinet> &cabs, std::vector<Extracted> &files, std::string &error,
+                const BlockDecodeFn &other)
 {
     // Map every (cabinet, folder) to a folder of the set: folder 0 continues
     // the previous cabinet's last folder when the cabinet lists continued files.
@@ -277,6 +278,14 @@ bool extractSet(const std::vector<Cabinet> &cabs, std::vector<Extracted> &files,
                     return false;
                 }
                 if (!decodeMszip(block.data, block.uncompressed, streams[id], out, error)) {
+                    return false;
+                }
+            } else if (other) {
+                if (!other(types[id], block, b == 0, out, error)) {
+                    return false;
+                }
+                if (out.size() != block.uncompressed) {
+                    error = "a block decoded to another size than its header states";
                     return false;
                 }
             } else {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,17 @@ struct Extracted {
     unsigned cabinet = 0;  // the cabinet whose file list begins the file
 };
 
+// Decodes one data block of a method this reader does not know itself
+// (Quantum, LZX) into out, given every earlier block of its folder: `first` is
+// true for the folder's first block.
+using BlockDecodeFn = std::function<bool(std::uint16_t type, const Block &block, bool first,
+                                         std::vector<std::uint8_t> &out, std::string &error)>;
+
 // Joins split blocks, decodes every folder (stored or MSZIP, the latter with
-// the previous block as history), and cuts out every file at the place where
-// it begins. Fails on the first inconsistency.
-bool extractSet(const std::vector<Cabinet> &cabinets, std::vector<Extracted> &files, std::string &error);
+// the previous block as history; other methods through `other` when given),
+// and cuts out every file at the place where it begins. Fails on the first
+// inconsistency.
+bool extractSet(const std::vector<Cabinet> &cabinets, std::vector<Extracted> &files, std::string &error,
+                const BlockDecodeFn &other = {});
 
 }  // namespace minicab

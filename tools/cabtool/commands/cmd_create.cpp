@@ -1,4 +1,4 @@
-// cabtool create [-m none|mszip|quantum[:N]|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES]
+// cabtool create [-m none|mszip|quantum[:N]|lzx[:N]] [--no-call-translation] [--max-cabinet BYTES [--continue-folders]]
 //                [--reserve CAB,FOLDER,BLOCK] [--no-checksum] [--folder-every N]
 //                [--list FILE] [--date WHEN] [--attributes LETTERS] -o OUT.cab [FILE|FOLDER]...
 #include "commands/cabtool.h"
@@ -83,6 +83,8 @@ int runCreate(const Args &args)
                 return usageError("--max-cabinet takes a size in bytes");
             }
             options.maxCabinetSize = static_cast<std::uint32_t>(number);
+        } else if (arg == "--continue-folders") {
+            options.continueFolders = true;
         } else if (arg == "--folder-every") {
             if (!value(text) || !parseNumber(text, 0xFFFFFFFF, number) || number == 0) {
                 return usageError("--folder-every takes a file count");
@@ -135,6 +137,9 @@ int runCreate(const Args &args)
         }
     }
     options.compression.callTranslation = callTranslation;
+    if (options.continueFolders && options.maxCabinetSize == 0) {
+        return usageError("--continue-folders needs --max-cabinet");
+    }
     if (output.empty()) {
         return usageError("create needs -o OUT.cab");
     }

@@ -154,6 +154,11 @@ Options:
                     s system, a archive)
   --max-cabinet BYTES
                     largest size of one cabinet of the set
+  --continue-folders
+                    with --max-cabinet: files may also begin in the folder
+                    that runs on from the previous cabinet; packs better, but
+                    a reader then needs the earlier cabinets for them, and
+                    some readers cannot do that
   --reserve CAB,FOLDER,BLOCK
                     reserve areas of these sizes (at most 60000,255,255)
   --no-checksum     store no data-block checksums

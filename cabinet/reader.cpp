@@ -216,7 +216,7 @@ bool loadFolderEntry(EngineInstance &e, std::uint16_t index)
 }
 
 // Makes the entry just loaded the current folder: its blocks are read next.
-bool enterFolder(EngineInstance &e, std::uint16_t index)
+bool enterFolder(EngineInstance &e, std::uint16_t index, bool continues)
 {
     e.currentFolder = index;
     e.nextBlockPosition = readU32(e.folderEntry);
@@ -228,12 +228,13 @@ bool enterFolder(EngineInstance &e, std::uint16_t index)
     e.hookRecord.reserveSize = static_cast<std::uint16_t>(e.folderEntrySize - kFolderEntryFixed);
     e.hookRecord.reserve = e.hookRecord.reserveSize != 0 ? e.folderEntry + kFolderEntryFixed : nullptr;
     e.hookRecord.folderIndex = index;
+    e.hookRecord.continuesFolder = continues ? 1 : 0;
     return callHook(e);
 }
 
 bool readFolderEntry(EngineInstance &e, std::uint16_t index)
 {
-    return loadFolderEntry(e, index) && selectDecoder(e, readU16(e.folderEntry + 6)) && enterFolder(e, index);
+    return loadFolderEntry(e, index) && selectDecoder(e, readU16(e.folderEntry + 6)) && enterFolder(e, index, false);
 }
 
 // Folder 0 of a cabinet that continues the folder being decoded. It must name
@@ -251,7 +252,7 @@ bool readContinuedFolderEntry(EngineInstance &e)
     if (type != e.typeInForce) {
         return fail(e, CabErrorCode::CabinetMismatch);
     }
-    return enterFolder(e, 0);
+    return enterFolder(e, 0, true);
 }
 
 // Reads one data block (or one piece of a split block) to compressed + offset.

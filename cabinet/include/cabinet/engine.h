@@ -162,6 +162,8 @@ struct CabHookRecord {
     std::uint16_t dataSize;      // DataBlock: compressed size counting every piece read so far
     std::int32_t isSplit;        // DataBlock: second piece of a split block, or a first piece that goes on
     std::uint16_t partialSize;   // DataBlock: bytes of the block read before this piece
+    std::int32_t continuesFolder;  // FolderReserve: 1 when the entry is folder 0 of a cabinet that goes on
+                                   // decoding the folder in progress (a switch, or a call going on from the last)
 };
 
 using CabHookFn = std::int32_t (*)(CabHookRecord *record);

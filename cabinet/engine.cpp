@@ -101,7 +101,7 @@ bool runExtract(EngineInstance &e, const char *cabinetName, const char *cabinetP
         return false;
     }
     e.continuationPass = false;
-    e.currentFolder = kNoFolder;
+    takeUpFolder(e);
     if (!copyPath(e, cabinetPath) || !fileListBoundary(e, headerFileCount(e))) {
         return false;
     }
@@ -113,6 +113,7 @@ bool runExtract(EngineInstance &e, const char *cabinetName, const char *cabinetP
             return false;
         }
     }
+    leaveFolder(e);
     return true;
 }
 
@@ -188,6 +189,10 @@ std::int32_t CabinetEngine::extract(CabinetEngine *engine, const char *cabinetNa
     forgetReserveSizes(e);
 
     const bool ok = runExtract(e, cabinetName, cabinetPath);
+    if (!ok) {
+        // Only a call that ends well leaves a folder for the next one to go on with.
+        e.resume.kind = FolderResume::Kind::None;
+    }
     if (e.outputHandle != -1) {
         e.io.close(e.outputHandle);
         e.outputHandle = -1;

@@ -14,6 +14,14 @@ constexpr std::uint32_t kBlockHeaderFixed = 8;
 constexpr std::uint32_t kFileEntryFixed = 16;
 constexpr std::uint16_t kAttributeExecute = 0x40;
 
+// Seeks without writing the error record, for looks ahead whose failure is no
+// failure of the call.
+bool seekQuietly(EngineInstance &e, std::int32_t handle, std::int64_t position)
+{
+    return position >= 0 && position <= INT32_MAX &&
+           e.io.seek(handle, static_cast<std::int32_t>(position), 0) == static_cast<std::int32_t>(position);
+}
+
 bool readExact(EngineInstance &e, std::int32_t handle, void *buffer, std::uint32_t count)
 {
     if (count == 0) {
@@ -191,29 +199,60 @@ bool selectDecoder(EngineInstance &e, std::uint16_t type)
     return true;
 }
 
-bool readFolderEntry(EngineInstance &e, std::uint16_t index)
+// Reads folder entry `index` into the folder-entry buffer.
+bool loadFolderEntry(EngineInstance &e, std::uint16_t index)
 {
     // Entries past the table would be read from whatever follows it.
     if (index >= headerFolderCount(e)) {
         return fail(e, CabErrorCode::CabinetDamaged);
     }
-    e.currentFolder = index;
     std::int64_t position = static_cast<std::int64_t>(e.firstFolderPosition) +
                             static_cast<std::int64_t>(index) * e.folderEntrySize;
     if (!seekTo(e, e.dataHandle, position) ||
-        !readExact(e, e.dataHandle, e.folderEntry, static_cast<std::uint32_t>(e.folderEntrySize)) ||
-        !seekTo(e, e.dataHandle, readU32(e.folderEntry))) {
+        !readExact(e, e.dataHandle, e.folderEntry, static_cast<std::uint32_t>(e.folderEntrySize))) {
         return fail(e, CabErrorCode::CabinetDamaged);
     }
-    e.blocksLeft = readU16(e.folderEntry + 4);
-    if (!selectDecoder(e, readU16(e.folderEntry + 6))) {
+    return true;
+}
+
+// Makes the entry just loaded the current folder: its blocks are read next.
+bool enterFolder(EngineInstance &e, std::uint16_t index, bool continues)
+{
+    e.currentFolder = index;
+    e.nextBlockPosition = readU32(e.folderEntry);
+    if (!seekTo(e, e.dataHandle, e.nextBlockPosition)) {
         return false;
     }
+    e.blocksLeft = readU16(e.folderEntry + 4);
     e.hookRecord.kind = CabHookKind::FolderReserve;
     e.hookRecord.reserveSize = static_cast<std::uint16_t>(e.folderEntrySize - kFolderEntryFixed);
     e.hookRecord.reserve = e.hookRecord.reserveSize != 0 ? e.folderEntry + kFolderEntryFixed : nullptr;
     e.hookRecord.folderIndex = index;
+    e.hookRecord.continuesFolder = continues ? 1 : 0;
     return callHook(e);
+}
+
+bool readFolderEntry(EngineInstance &e, std::uint16_t index)
+{
+    return loadFolderEntry(e, index) && selectDecoder(e, readU16(e.folderEntry + 6)) && enterFolder(e, index, false);
+}
+
+// Folder 0 of a cabinet that continues the folder being decoded. It must name
+// the decoder in force: the decoder and its history carry over untouched, and
+// a cabinet that does not continue the folder leaves them for the right one.
+bool readContinuedFolderEntry(EngineInstance &e)
+{
+    if (!loadFolderEntry(e, 0)) {
+        return false;
+    }
+    const std::uint16_t type = readU16(e.folderEntry + 6);
+    if ((type & 0x0F) > 3) {
+        return fail(e, CabErrorCode::UnsupportedCompression);
+    }
+    if (type != e.typeInForce) {
+        return fail(e, CabErrorCode::CabinetMismatch);
+    }
+    return enterFolder(e, 0, true);
 }
 
 // Reads one data block (or one piece of a split block) to compressed + offset.
@@ -241,6 +280,7 @@ bool readBlock(EngineInstance &e, std::uint32_t offset, std::uint32_t *total, st
         }
     }
     *total = offset + pieceSize;
+    e.nextBlockPosition += e.blockHeaderSize + pieceSize;
     e.hookRecord.kind = CabHookKind::DataBlock;
     e.hookRecord.reserveSize = static_cast<std::uint16_t>(e.blockHeaderSize - kBlockHeaderFixed);
     e.hookRecord.reserve = e.hookRecord.reserveSize != 0 ? e.blockHeader + kBlockHeaderFixed : nullptr;
@@ -296,7 +336,7 @@ bool switchCabinet(EngineInstance &e)
         if (!sendAbortable(e, CabNotifyKind::NeedCabinet)) {
             return false;
         }
-        if (openCabinet(e, e.nextCabinet, true, setId, nextIndex) && readFolderEntry(e, 0)) {
+        if (openCabinet(e, e.nextCabinet, true, setId, nextIndex) && readContinuedFolderEntry(e)) {
             break;
         }
         if (e.error->code == CabErrorCode::Aborted) {
@@ -362,15 +402,10 @@ bool readNextBlock(EngineInstance &e)
         return false;
     }
     if (expected == 0) {
-        // The first piece waits in the compressed buffer. A next cabinet whose
-        // folder sets up another decoder (or a failed try that gave up the old
-        // one) takes that buffer away, and the block cannot be completed.
-        const std::uint32_t released = e.buffersReleased;
+        // The first piece waits in the compressed buffer, which a switch leaves
+        // alone: the next cabinet must go on with the decoder in force.
         if (!switchCabinet(e)) {
             return false;
-        }
-        if (e.buffersReleased != released) {
-            return fail(e, CabErrorCode::CabinetDamaged);
         }
         if (e.blocksLeft == 0) {
             return fail(e, CabErrorCode::CabinetDamaged);
@@ -398,6 +433,16 @@ bool selectFolder(EngineInstance &e, std::uint16_t folder)
     if (folder == e.currentFolder) {
         return true;
     }
+    if (folder == 0 && e.folderZeroContinued) {
+        // Its first blocks lie in an earlier cabinet: it can only be decoded on
+        // from there, never started here.
+        if (!e.continuationPending) {
+            return fail(e, CabErrorCode::PreviousCabinetNeeded);
+        }
+        e.continuationPending = false;
+        return readContinuedFolderEntry(e);
+    }
+    e.continuationPending = false;
     if (e.decoderOps != nullptr && e.decoderOps->resetDecoder(e.decoder) != DecoderResult::Ok) {
         return fail(e, CabErrorCode::DecodeFailed);
     }
@@ -413,7 +458,96 @@ bool selectFolder(EngineInstance &e, std::uint16_t folder)
     return true;
 }
 
+// Whether folder 0 of the open cabinet goes on from an earlier cabinet, by the
+// rule engine.h states. The file list is read through the data handle, which is
+// free until a folder is selected; an entry that cannot be read ends the look
+// (the extract loop reports it when it gets there), and the entries before it decide.
+bool folderZeroBeganEarlier(EngineInstance &e)
+{
+    const std::uint16_t folders = headerFolderCount(e);
+    std::int64_t position = headerFileListOffset(e);
+    bool folderZeroHasData = false;
+    for (std::uint32_t i = 0; i < headerFileCount(e); ++i) {
+        std::uint8_t entry[kFileEntryFixed + kNameReadSize];
+        if (!seekQuietly(e, e.dataHandle, position)) {
+            break;
+        }
+        std::int32_t got = e.io.read(e.dataHandle, entry, sizeof entry);
+        if (got < static_cast<std::int32_t>(kFileEntryFixed) + 1 || static_cast<std::uint32_t>(got) > sizeof entry) {
+            break;
+        }
+        const std::size_t nameLength = boundedLength(reinterpret_cast<const char *>(entry + kFileEntryFixed),
+                                                     static_cast<std::size_t>(got) - kFileEntryFixed);
+        if (nameLength == static_cast<std::size_t>(got) - kFileEntryFixed) {
+            break;
+        }
+        std::uint16_t folder = entryFolder(entry);
+        if (folder == kContinuedFromPrevious || folder == kContinuedBothWays) {
+            return true;
+        }
+        if (folder == kContinuedToNext && folders != 0) {
+            folder = static_cast<std::uint16_t>(folders - 1);
+        }
+        if (folder == 0 && entrySize(entry) != 0) {
+            if (entryOffset(entry) == 0) {
+                return false;
+            }
+            folderZeroHasData = true;
+        }
+        position += kFileEntryFixed + nameLength + 1;
+    }
+    return folderZeroHasData;
+}
+
 }  // namespace
+
+void takeUpFolder(EngineInstance &e)
+{
+    const FolderResume left = e.resume;
+    e.resume.kind = FolderResume::Kind::None;
+    e.currentFolder = kNoFolder;
+    e.folderZeroContinued = false;
+    e.continuationPending = false;
+    if (left.kind == FolderResume::Kind::SameCabinet && std::memcmp(left.header, e.header, kHeaderSize) == 0) {
+        // The very cabinet the last call switched into: go on from its block.
+        // A failed look leaves the data handle wherever; selecting a folder
+        // seeks it afresh.
+        std::uint8_t entry[sizeof left.folderEntry];
+        if (headerFolderCount(e) != 0 && seekQuietly(e, e.dataHandle, e.firstFolderPosition) &&
+            readExact(e, e.dataHandle, entry, sizeof entry) && std::memcmp(entry, left.folderEntry, sizeof entry) == 0 &&
+            seekQuietly(e, e.dataHandle, left.nextBlockPosition)) {
+            e.currentFolder = 0;
+            e.nextBlockPosition = left.nextBlockPosition;
+            e.folderZeroContinued = true;
+            return;
+        }
+    }
+    if ((headerFlags(e) & kFlagHasPrevious) == 0) {
+        return;
+    }
+    e.folderZeroContinued = folderZeroBeganEarlier(e);
+    e.continuationPending = e.folderZeroContinued && left.kind == FolderResume::Kind::NextCabinet &&
+                            readU16(left.header + 32) == headerSetId(e) &&
+                            static_cast<std::uint16_t>(readU16(left.header + 34) + 1) == headerIndex(e);
+}
+
+void leaveFolder(EngineInstance &e)
+{
+    e.resume.kind = FolderResume::Kind::None;
+    if (e.currentFolder == kNoFolder || e.typeInForce == kNoDecoder) {
+        return;
+    }
+    std::memcpy(e.resume.header, e.header, kHeaderSize);
+    if (e.continuationPass) {
+        // A switch made folder 0 of this cabinet the current folder.
+        std::memcpy(e.resume.folderEntry, e.folderEntry, sizeof e.resume.folderEntry);
+        e.resume.nextBlockPosition = e.nextBlockPosition;
+        e.resume.kind = FolderResume::Kind::SameCabinet;
+    } else if (e.blocksLeft == 0 && e.currentFolder + 1 == headerFolderCount(e) &&
+               (headerFlags(e) & kFlagHasNext) != 0) {
+        e.resume.kind = FolderResume::Kind::NextCabinet;
+    }
+}
 
 bool fail(EngineInstance &e, CabErrorCode code, std::int32_t detail)
 {
@@ -539,7 +673,6 @@ bool tearDownDecoder(EngineInstance &e)
     if (e.compressed != nullptr) {
         e.io.free(e.compressed);
         e.compressed = nullptr;
-        ++e.buffersReleased;
     }
     if (e.uncompressed != nullptr) {
         e.io.free(e.uncompressed);
@@ -588,6 +721,11 @@ bool produceFile(EngineInstance &e)
         }
         if (!selectFolder(e, entryFolder(e.writingEntry))) {
             return false;
+        }
+        if (offset < e.heldOffset) {
+            // Only a folder continued from an earlier cabinet is held from
+            // anywhere but its start, and its earlier blocks are gone.
+            return fail(e, CabErrorCode::PreviousCabinetNeeded);
         }
         while (e.heldOffset + e.heldSize <= offset) {
             if (!readNextBlock(e)) {

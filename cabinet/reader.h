@@ -33,6 +33,22 @@ inline constexpr std::uint16_t kFlagHasPrevious = 0x0001;
 inline constexpr std::uint16_t kFlagHasNext = 0x0002;
 inline constexpr std::uint16_t kFlagHasReserve = 0x0004;
 
+// What an extract call leaves for the next one, so that a folder running on
+// through a set is decoded once when the caller walks the set in order.
+struct FolderResume {
+    enum class Kind : std::uint8_t {
+        None,
+        // The call ended inside the cabinet it switched into, holding its folder 0.
+        SameCabinet,
+        // The call ended having read the last block of its cabinet's last folder.
+        NextCabinet,
+    };
+    Kind kind = Kind::None;
+    std::uint8_t header[kHeaderSize]{};  // of the cabinet the call ended in
+    std::uint8_t folderEntry[8]{};       // SameCabinet: the fixed part of folder 0's entry
+    std::int64_t nextBlockPosition = 0;  // SameCabinet: where the folder's next block lies
+};
+
 struct EngineInstance final : CabinetEngine {
     DecoderCallbacks io{};
     std::int32_t processorType = 0;
@@ -80,6 +96,16 @@ struct EngineInstance final : CabinetEngine {
     std::uint16_t blocksLeft = 0;
     std::uint64_t heldOffset = 0;     // folder-stream offset of the block in the uncompressed buffer
     std::uint32_t heldSize = 0;       // bytes of that block
+    std::int64_t nextBlockPosition = 0;  // in the cabinet file, of the folder's next unread block
+
+    // Folder 0 of the cabinet named in extract goes on from an earlier cabinet
+    // (see engine.h for how that is decided).
+    bool folderZeroContinued = false;
+    // The engine holds the folder that this cabinet's folder 0 continues, decoded
+    // to the end of the previous cabinet's part: selecting folder 0 goes on with it.
+    bool continuationPending = false;
+    // Set at the end of a successful call for the next call to go on with.
+    FolderResume resume{};
 
     // Decoder state.
     std::uint16_t typeInForce = kNoDecoder;
@@ -89,9 +115,6 @@ struct EngineInstance final : CabinetEngine {
     std::uint32_t compressedSize = 0;
     std::uint8_t *uncompressed = nullptr;
     std::uint32_t uncompressedSize = 0;
-    // Counts the block buffers given up, so that a caller holding bytes in the
-    // compressed buffer can tell whether they are still there.
-    std::uint32_t buffersReleased = 0;
 
     std::int32_t outputHandle = -1;
     std::uint32_t entriesLeft = 0;
@@ -117,6 +140,12 @@ void closeCabinet(EngineInstance &e);
 bool readFileEntry(EngineInstance &e);
 // Writes the current file's bytes to the output handle and sends FileDone.
 bool produceFile(EngineInstance &e);
+// At the start of an extract call, once its cabinet is open: decides whether
+// folder 0 is continued and whether the folder left by the previous call goes
+// on here, else forgets the current folder.
+void takeUpFolder(EngineInstance &e);
+// At the end of a successful extract call: notes what the next call may go on with.
+void leaveFolder(EngineInstance &e);
 // Releases the decoder in force and both block buffers.
 bool tearDownDecoder(EngineInstance &e);
 // Forgets the reserve sizes and frees their buffers, so that the next cabinet

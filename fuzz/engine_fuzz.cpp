@@ -490,7 +490,7 @@ std::int32_t fuzzHook(CabHookRecord *r)
 
 bool validCode(CabErrorCode code)
 {
-    return static_cast<std::int32_t>(code) >= 1 && static_cast<std::int32_t>(code) <= 11;
+    return static_cast<std::int32_t>(code) >= 1 && static_cast<std::int32_t>(code) <= 12;
 }
 
 void probeAll(CabinetEngine *engine, CabError *error)

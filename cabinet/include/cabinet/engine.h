@@ -38,6 +38,8 @@ enum class CabErrorCode : std::int32_t {
     ReserveMismatch = 9,         // a later cabinet of the set declares reserve sizes other than the first's
     CabinetMismatch = 10,        // next cabinet of a set has another set id or an unexpected index
     Aborted = 11,                // a notification or the hook answered -1, or a FileListBoundary seek failed
+    PreviousCabinetNeeded = 12,  // the file's data lies in a folder begun in an earlier cabinet, which this
+                                 // call has not decoded (see "Folders continued from an earlier cabinet")
 };
 
 // Owned by the caller. The engine writes it at every failure and never clears it,
@@ -160,9 +162,45 @@ struct CabHookRecord {
     std::uint16_t dataSize;      // DataBlock: compressed size counting every piece read so far
     std::int32_t isSplit;        // DataBlock: second piece of a split block, or a first piece that goes on
     std::uint16_t partialSize;   // DataBlock: bytes of the block read before this piece
+    std::int32_t continuesFolder;  // FolderReserve: 1 when the entry is folder 0 of a cabinet that goes on
+                                   // decoding the folder in progress (a switch, or a call going on from the last)
 };
 
 using CabHookFn = std::int32_t (*)(CabHookRecord *record);
+
+// ---- Folders continued from an earlier cabinet ---------------------------------------------
+//
+// A folder may run from one cabinet of a set into the next; in the later cabinet
+// it is folder 0, and the offsets of the files in it count from the start of the
+// whole folder, in the earlier cabinet. Files may begin inside such a folder in
+// the later cabinet (folder index 0 there), so their bytes can only come from
+// decoding on from where the earlier cabinet's part ended.
+//
+// Folder 0 of the cabinet named in extract is taken as continued when its header
+// names a previous cabinet (flag bit 0) and either its file list holds an entry
+// that began in an earlier cabinet (0xFFFD or 0xFFFF) or no file of folder 0 with
+// data begins at offset 0 (a folder begun in this cabinet starts its first file
+// there). This rests on the structures alone: stored data carries no check that
+// would reveal a wrong start.
+//
+// The engine keeps such a folder going from one extract call to the next, so that
+// a caller walking a set from its first cabinet gets every file, each folder
+// decoded once:
+// - when a call ends in the cabinet it switched into (the first file there that
+//   begins in it), a following call on that same cabinet goes on with the decoder,
+//   its position and the block it holds;
+// - when a call ends having read the last data block of the last folder of its
+//   cabinet, a following call on the next cabinet of the set (same set id, index
+//   one higher) whose folder 0 is continued goes on decoding into that folder.
+// Any other call starts afresh. A file that needs a continued folder the engine
+// does not hold in that way, or that lies before the block held, fails with
+// PreviousCabinetNeeded: it is never written from the wrong part of the stream.
+//
+// A cabinet that is offered in answer to NeedCabinet, or named in such a
+// following call, must continue the folder with the same 16-bit compression
+// type; another type fails the attempt with CabinetMismatch and leaves the
+// decoder in force untouched, so that the right cabinet offered next still
+// continues the folder.
 
 // ---- The engine ----------------------------------------------------------------------------
 //

@@ -16,7 +16,8 @@ Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
 }
 
 // "a" and the start of "big" in the first cabinet; the rest of "big" and all of
-// "c" in the second. The second cabinet's folder starts its own offsets.
+// "c" in the second, inside the folder continued there: its offsets count from
+// the start of the folder, in the first cabinet.
 CabPlan firstOfSet()
 {
     CabPlan plan;
@@ -36,7 +37,7 @@ CabPlan secondOfSet()
     plan.previousCabinet = "one.cab";
     plan.previousDisk = "disk 1";
     plan.folders.push_back({0, storedBlocks(slice(kStream, 40000, 60000)), {}});
-    plan.files = {fileAt("big", 55000, 1000, 0xFFFD), fileAt("c", 4000, 16000), fileAt("d", 0, 20000)};
+    plan.files = {fileAt("big", 55000, 1000, 0xFFFD), fileAt("c", 4000, 56000), fileAt("d", 0, 60000)};
     return plan;
 }
 

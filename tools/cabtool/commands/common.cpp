@@ -35,6 +35,7 @@ const char *errorCodeName(CabErrorCode code)
     case CabErrorCode::ReserveMismatch: return "ReserveMismatch";
     case CabErrorCode::CabinetMismatch: return "CabinetMismatch";
     case CabErrorCode::Aborted: return "Aborted";
+    case CabErrorCode::PreviousCabinetNeeded: return "PreviousCabinetNeeded";
     }
     return "UnknownError";
 }
@@ -54,6 +55,8 @@ std::string plainWords(CabErrorCode code)
     case CabErrorCode::ReserveMismatch: return "its reserve areas differ from those of the set's other cabinets";
     case CabErrorCode::CabinetMismatch: return "it belongs to another set or comes out of order";
     case CabErrorCode::Aborted: return "stopped";
+    case CabErrorCode::PreviousCabinetNeeded:
+        return "its data begins in an earlier cabinet of the set; extract the set from its first cabinet";
     }
     return "unknown error";
 }

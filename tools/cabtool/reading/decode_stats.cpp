@@ -17,7 +17,8 @@ std::int32_t countDecoding(CabHookRecord *record)
 {
     switch (record->kind) {
     case CabHookKind::FolderReserve:
-        ++g_stats.folderPasses;
+        // A folder that goes on in the next cabinet is still the same pass.
+        g_stats.folderPasses += record->continuesFolder != 0 ? 0 : 1;
         break;
     case CabHookKind::DataBlock:
         // A block's second piece comes with the size of the first in partialSize.

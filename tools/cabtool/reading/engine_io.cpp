@@ -227,6 +227,9 @@ std::int32_t writeFile(std::int32_t handle, const void *buffer, std::uint32_t co
         advanceProgress(count);
         return static_cast<std::int32_t>(count);
     }
+    if (handle == kPassOverHandle) {
+        return static_cast<std::int32_t>(count);
+    }
     std::FILE *stream = streamOf(handle);
     if (stream == nullptr) {
         return -1;
@@ -307,7 +310,7 @@ std::int32_t adoptStream(std::FILE *stream)
 
 std::int32_t closeHandle(std::int32_t handle)
 {
-    if (handle == kDiscardHandle) {
+    if (handle == kDiscardHandle || handle == kPassOverHandle) {
         return 0;
     }
     std::FILE *stream = streamOf(handle);

@@ -16,6 +16,9 @@ namespace cabtool {
 // A handle whose writes go nowhere (for testing a cabinet), or to the sink
 // set with setDiscardSink.
 inline constexpr std::int32_t kDiscardHandle = 0x7FFF0000;
+// A handle whose writes go nowhere, never to the sink: for decoding a file
+// nobody asked for, so that a folder is decoded on into the next cabinet.
+inline constexpr std::int32_t kPassOverHandle = 0x7FFF0001;
 
 // Sees the bytes the engine writes to kDiscardHandle (to hash them, or to pass
 // them on to standard output).

@@ -37,7 +37,7 @@ bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16
     std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
     unsigned char header[36];
     if (!in || !seekStream(in.get(), offset) || std::fread(header, 1, sizeof header, in.get()) != sizeof header ||
-        (le(header + 30, 2) & kFlagNext) != 0 || !seekStream(in.get(), offset + firstEntry)) {
+        !seekStream(in.get(), offset + firstEntry)) {
         return false;
     }
     std::uint32_t position = firstEntry;

@@ -24,10 +24,10 @@ struct ListEntry {
 
 // Reads `count` entries of the cabinet that begins at `offset` in the file at
 // path, from position firstEntry of the cabinet.
-// False when the cabinet names a next cabinet (a file that runs on into it
-// makes the engine read the next cabinet's list, which this order cannot
-// cover) or when the list cannot be read whole; the engine then reads it as
-// it stands and reports what is wrong itself.
+// False when the list cannot be read whole; the engine then reads it as it
+// stands and reports what is wrong itself. In a cabinet that names a next one,
+// the files that run on into it come last in the order (folderOrder), so the
+// engine's switch into the next cabinet's list leaves nothing of this one.
 bool readFileList(const std::string &path, std::uint32_t firstEntry, std::uint16_t count,
                   std::vector<ListEntry> &entries, std::uint64_t offset = 0);
 

@@ -27,6 +27,9 @@ struct CallState {
     std::string nextOfOpened;
     std::string switchingTo;  // named by the last NeedCabinet
     std::string folder;
+    bool switched = false;     // the engine reads a later cabinet's list now
+    bool passingOver = false;  // the file in progress is decoded for the folder's sake only
+    bool followSet = false;
     // The file list as the engine is steered through it, one entry at a time
     // (empty when it reads the list as it stands).
     bool listPlanned = false;
@@ -50,7 +53,10 @@ void steerFileList(CallState &state, CabNotifyRecord &record)
             holdOutput(true);
         }
     }
-    if (state.order.empty()) {
+    // After a switch the engine reads the next cabinet's list, which this
+    // order does not cover; the files that go on into it come last in the order,
+    // so nothing of this cabinet is left.
+    if (state.order.empty() || state.switched) {
         return;
     }
     if (state.nextInOrder == state.order.size()) {
@@ -71,6 +77,7 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
         if (!state.switchingTo.empty()) {
             state.opened = state.switchingTo;
             state.switchingTo.clear();
+            state.switched = true;
         }
         state.nextOfOpened = record->text1;
         return 0;
@@ -109,9 +116,20 @@ std::int32_t onNotify(CabNotifyKind kind, CabNotifyRecord *record)
             return handle;
         }
         state.handled->insert(record->text1);
+        // Files may begin inside this folder in the next cabinet, their data
+        // following on from this one's: decode it there, to nowhere.
+        const bool goesOn = record->folderIndex == 0xFFFE || record->folderIndex == 0xFFFF;
+        if (goesOn && state.followSet && state.handler->producesData()) {
+            state.passingOver = true;
+            return kPassOverHandle;
+        }
         return 0;
     }
     case CabNotifyKind::FileDone:
+        if (state.passingOver) {
+            state.passingOver = false;
+            return 1;
+        }
         if (state.handler->fileDone(*record)) {
             ++state.outcome->files;
         } else {
@@ -168,6 +186,7 @@ WalkOutcome walkCabinets(const std::string &path, WalkHandler &handler, bool fol
             state.startsToSkip = startsToSkip;
             state.opened = name;
             state.folder = folder;
+            state.followSet = followSet;
             if (CabinetEngine::extract(engine, name.c_str(), folder.c_str(), 0, onNotify, countDecoding, &state) == 1) {
                 ok = true;
                 break;

@@ -29,6 +29,9 @@ packages=(
   googletest libgtest-dev libbenchmark-dev zlib1g-dev
   libdeflate-dev  # a speed baseline for the benchmarks only
   libssl-dev  # SHA-256 for cabtool test --hash
+  # The i386 preset: the portable code as 32-bit Linux programs, run under
+  # qemu-user where the kernel runs no 32-bit code.
+  g++-multilib qemu-user-static zlib1g-dev:i386 libssl-dev:i386 libgtest-dev:i386
 )
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)
@@ -41,12 +44,19 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_update=1
 fi
 
-# Prints, one a line, the packages named that are not installed.
+# Prints, one a line, the packages named that are not installed. A name
+# without ":ARCH" means the machine's own architecture (or "all"): the i386
+# copy of a library does not stand in for the native one.
 not_installed() {
-  local p status
+  local p want
+  local native
+  native=$(dpkg --print-architecture)
   for p in "$@"; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || echo "$p"
+    case "$p" in
+      *:*) want="install ok installed ${p#*:}" ;;
+      *) want="install ok installed ($native|all)" ;;
+    esac
+    dpkg-query -W -f='${Status} ${Architecture}\n' "$p" 2>/dev/null | grep -Eqx "$want" || echo "$p"
   done
 }
 

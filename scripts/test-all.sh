@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds the three configurations
-# (host, host with AddressSanitizer/UBSan, 32-bit Windows) and runs all their
+# Every test: installs what is missing, builds the configurations
+# (host, host with AddressSanitizer/UBSan, 32-bit Linux, 32-bit Windows) and runs all their
 # tests, the Windows ones under Wine. Prints the counts of each and a total.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -87,6 +87,14 @@ done
 
 run_tests "host" host
 ASAN_OPTIONS=detect_leaks=1 run_tests "host (ASan+UBSan)" asan
+# The portable code as 32-bit Linux programs: natively where the kernel runs
+# them, otherwise under qemu-i386-static (the configure step decides).
+if build i386; then
+  i386_run=$(sed -n 's/^ORVEL_I386_RUN:INTERNAL=//p' build/i386/CMakeCache.txt)
+  run_tests "i386 (${i386_run:-native})" i386
+else
+  status=1
+fi
 run_tests "$win_label" "$wine_arch" scripts/wine-harness --arch="$wine_arch" --prefix="$root/build/$wine_arch/wineprefix" session
 # The shipped 32-bit programs' own files are checked even where they cannot run.
 if [ "$wine_arch" = win64 ]; then

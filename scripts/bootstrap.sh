@@ -74,9 +74,10 @@ fi
 # Some kernels run no 32-bit user code at all, so 32-bit Wine cannot start;
 # there the Windows tests run as a 64-bit build under 64-bit Wine.
 if [ "$(bash "$(dirname "$0")/wine-arch")" = win64 ]; then
-  mapfile -t extra < <(not_installed wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+  # The shipped 32-bit programs then run in a virtual machine (scripts/vm32).
+  mapfile -t extra < <(not_installed wine64 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev qemu-system-x86 busybox-static)
   if [ ${#extra[@]} -gt 0 ]; then
-    echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests: ${extra[*]}"
+    echo "bootstrap: this machine cannot run 32-bit programs; installing 64-bit Wine and MinGW for the tests, and a virtual machine for the 32-bit programs: ${extra[*]}"
     apt-get update -qq
     apt-get install -y -qq "${extra[@]}" >/dev/null
   fi

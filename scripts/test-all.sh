@@ -96,9 +96,20 @@ else
   status=1
 fi
 run_tests "$win_label" "$wine_arch" scripts/wine-harness --arch="$wine_arch" --prefix="$root/build/$wine_arch/wineprefix" session
-# The shipped 32-bit programs' own files are checked even where they cannot run.
+# The shipped 32-bit programs' own files are checked even where they cannot
+# run here, and the programs themselves run under 32-bit Wine in a virtual
+# machine (scripts/vm32/run).
 if [ "$wine_arch" = win64 ]; then
   filter='^pe\.' run_tests "windows 32-bit build (files)" win32
+  vm_label="windows 32-bit (Wine in a VM)"
+  echo "== tests: $vm_label"
+  bash scripts/vm32/run "${filter:-}" || status=1
+  if read -r p f <build/vm32/counts 2>/dev/null; then
+    summary+=("$vm_label: $p passed, $f failed")
+    total_p=$((total_p + p)); total_f=$((total_f + f))
+  else
+    summary+=("$vm_label: no results"); status=1
+  fi
 fi
 
 echo

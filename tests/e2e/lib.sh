@@ -25,6 +25,8 @@ SETTINGS_KEY='HKCU\SOFTWARE\KORVAX\Orvel Launcher\Settings'
 LAUNCHER_PID=""
 FRAME_XID=""
 FAILURES=0
+# E2E_PATIENCE=N makes every wait N times longer, for a slow (emulated) machine.
+PATIENCE="${E2E_PATIENCE:-1}"
 
 # --- reporting -------------------------------------------------------------
 
@@ -108,7 +110,7 @@ rec_last() { tail -n 1 "$APP_DIR/tools/r$1/cwd.log" 2>/dev/null | tr -d '\r'; }
 # wait_rec N COUNT: waits until recorder N has been started COUNT times.
 wait_rec() {
   local i
-  for i in $(seq 1 50); do
+  for i in $(seq 1 $((50 * PATIENCE))); do
     [ "$(rec_count "$1")" -ge "$2" ] && return 0
     sleep 0.2
   done
@@ -162,10 +164,10 @@ start_launcher() {
   sleep 0.5
 }
 
-# wait_frame: polls until a frame exists (10 s at most).
+# wait_frame: polls until a frame exists (10 s at most, times PATIENCE).
 wait_frame() {
   local i
-  for i in $(seq 1 50); do
+  for i in $(seq 1 $((50 * PATIENCE))); do
     probe frame >/dev/null && return 0
     sleep 0.2
   done
@@ -191,7 +193,7 @@ read_frame() {
 # afterwards either way.
 wait_size() {
   local i
-  for i in $(seq 1 20); do
+  for i in $(seq 1 $((20 * PATIENCE))); do
     read_frame
     [ "$FW $FH" = "$1 $2" ] && return 0
     sleep 0.2
@@ -201,7 +203,7 @@ wait_size() {
 
 # wait_launcher_exit [SECONDS]: true when the launcher process has ended.
 wait_launcher_exit() {
-  local limit=$(( ${1:-10} * 5 )) i
+  local limit=$(( ${1:-10} * 5 * PATIENCE )) i
   for i in $(seq 1 "$limit"); do
     if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
       wait "$LAUNCHER_PID" 2>/dev/null
@@ -256,7 +258,7 @@ pixel() { hex_at "$SHOT" "$1" "$2"; }
 # Wine may take a moment to deliver a pointer event and repaint.
 expect_pixel() {
   local shot="$E2E_DIR/poll.png" got="" i
-  for i in $(seq 1 12); do
+  for i in $(seq 1 $((12 * PATIENCE))); do
     import -window root "$shot"
     got=$(hex_at "$shot" "$3" "$4")
     [ "$got" = "$2" ] && break

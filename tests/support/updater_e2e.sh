@@ -87,7 +87,7 @@ run_update() {
 wait_box() {
   local out="" i
   BOX_TITLE=""; BOX_TEXT=""
-  for i in $(seq 1 100); do
+  for i in $(seq 1 $((100 * PATIENCE))); do
     out=$(uprobe box) && [ -n "$out" ] && break
     out=""
     sleep 0.3
@@ -106,7 +106,7 @@ wait_box() {
 finish_update() {
   uprobe ok >/dev/null
   local i
-  for i in $(seq 1 50); do
+  for i in $(seq 1 $((50 * PATIENCE))); do
     if ! kill -0 "$UPDATE_PID" 2>/dev/null; then
       wait "$UPDATE_PID" 2>/dev/null
       return 0

@@ -55,7 +55,10 @@ void UpdaterApp::RunUpdate()
     CString preparing;
     preparing.LoadString(IDS_PREPARING);
     dialog.SetStatusText(preparing);
-    const BOOL extracted = ExtractCabinet(m_strCabinetPath, m_strLauncherFolder);
+    // An update that was cut short is finished or undone first; a folder
+    // that cannot be made whole is not updated further.
+    const BOOL extracted =
+        RecoverEarlierUpdate(m_strLauncherFolder) && ExtractCabinet(m_strCabinetPath, m_strLauncherFolder);
     AfxMessageBox(extracted ? IDS_UPDATE_DONE : IDS_EXTRACT_FAILED, MB_OK, kDefaultHelp);
     g_pProgressDlg = nullptr;
     dialog.DestroyWindow();

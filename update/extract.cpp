@@ -6,7 +6,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "install.h"
+#include "install_files.h"
 #include "output_path.h"
 #include "progress_dialog.h"
 #include "res/resource.h"
@@ -22,34 +26,54 @@ constexpr int kOutputPermission = _S_IREAD | _S_IWRITE;
 constexpr WORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-// A file is written under a temporary name in its own folder and moved over
-// the old one only after its last byte, so the folder never holds a cut or
-// half-written file. The engine writes one file at a time.
+// Every file of the update is written in full under a temporary name in its
+// own folder first (staging); only when the whole cabinet has been read are
+// they put in place together (install.h). The engine writes one file at a
+// time.
 struct PendingOutput {
     std::int32_t handle = -1;
-    char temporary[MAX_PATH] = {};
+    bool failWrites = false;  // a test's stand-in for a full disk
+    install::StoredFile file;
 };
 PendingOutput g_pending;
+std::vector<install::StoredFile> g_staged;
+WindowsInstallFiles g_files;
+
+// Test hooks, read from the environment at each run: milliseconds to wait
+// after each file written and each file put in place (so that a test can
+// interrupt the run at any stage), and a stored name whose writes fail as
+// on a full disk. Unset, they change nothing.
+DWORD g_stepDelay;
+char g_failingName[MAX_PATH];
+
+void ReadTestHooks()
+{
+    char value[32] = {};
+    g_stepDelay = GetEnvironmentVariableA("ORVEL_UPDATE_TEST_STEP_DELAY_MS", value, sizeof value) != 0
+                      ? static_cast<DWORD>(std::atol(value))
+                      : 0;
+    if (GetEnvironmentVariableA("ORVEL_UPDATE_TEST_FAIL_WRITE", g_failingName, sizeof g_failingName) == 0)
+        g_failingName[0] = '\0';
+    g_files.moveDelay = g_stepDelay;
+}
 
 void DropPendingOutput()
 {
     if (g_pending.handle == -1)
         return;
     g_pending.handle = -1;
-    DeleteFileA(g_pending.temporary);
+    g_files.remove(g_szDestFolder + g_pending.file.temporary);
 }
 
 // The folder part of an output path, its last separator included.
-void FolderOf(const char* path, char (&folder)[MAX_PATH])
+std::string FolderOf(const char* path)
 {
     const char* end = path;
     for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
         if (*p == '\\' || *p == '/')
             end = p + 1;
     }
-    const std::size_t length = static_cast<std::size_t>(end - path);
-    std::memcpy(folder, path, length);
-    folder[length] = '\0';
+    return std::string(path, static_cast<std::size_t>(end - path));
 }
 
 // An existing file must be one this run may replace: not read-only, not a
@@ -67,19 +91,6 @@ bool MayReplace(const char* path)
         return false;
     CloseHandle(file);
     return true;
-}
-
-void SetStoredTime(const char* path, WORD date, WORD time)
-{
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    FILETIME local;
-    FILETIME utc;
-    if (DosDateTimeToFileTime(date, time, &local) && LocalFileTimeToFileTime(&local, &utc))
-        SetFileTime(file, &utc, nullptr, &utc);
-    CloseHandle(file);
 }
 
 void ShowCopying(const char* name)
@@ -115,46 +126,55 @@ std::int32_t OnFileListBoundary(const CabNotifyRecord& record)
 
 std::int32_t OnFileStart(const CabNotifyRecord& record)
 {
+    // The status names the file before anything can refuse it, so that the
+    // failure message is shown over the name that caused it.
+    ShowCopying(record.text1);
     char path[kOutputPathSize];
     if (JoinOutputPath(path, g_szDestFolder, record.text1) != OutputPathStatus::Ok)
         return -1;
-    ShowCopying(record.text1);
     if (!MayReplace(path))
         return -1;
-    char folder[MAX_PATH];
-    FolderOf(path, folder);
-    char temporary[MAX_PATH];
-    if (GetTempFileNameA(folder, "upd", 0, temporary) == 0)
+    const std::string folder = FolderOf(path);
+    std::string name;
+    if (!g_files.reserveTemporary(folder, name))
         return -1;
-    const std::int32_t handle = CabOpen(temporary, kOutputFlags, kOutputPermission);
+    const std::string temporary = folder + name;
+    const std::int32_t handle = CabOpen(temporary.c_str(), kOutputFlags, kOutputPermission);
     if (handle == -1) {
-        DeleteFileA(temporary);
+        g_files.remove(temporary);
         return -1;
     }
     g_pending.handle = handle;
-    std::memcpy(g_pending.temporary, temporary, sizeof temporary);
+    g_pending.failWrites = g_failingName[0] != '\0' && lstrcmpiA(g_failingName, record.text1) == 0;
+    g_pending.file = install::StoredFile();
+    g_pending.file.target = record.text1;
+    g_pending.file.temporary = temporary.substr(std::strlen(g_szDestFolder));
     return handle;
 }
 
 std::int32_t OnFileDone(const CabNotifyRecord& record)
 {
-    char path[kOutputPathSize];
-    JoinOutputPath(path, g_szDestFolder, record.text1);
     // The file is ours from here on; closing it must not discard it.
     const bool ours = record.handle == g_pending.handle && g_pending.handle != -1;
     g_pending.handle = -1;
+    // On the disk before any installed file is replaced by it.
+    const bool flushed = ours && _commit(record.handle) == 0;
     _close(record.handle);
     if (!ours)
         return 0;
-
-    SetStoredTime(g_pending.temporary, record.date, record.time);
-    if (!MoveFileExA(g_pending.temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(g_pending.temporary);
+    install::StoredFile file = g_pending.file;
+    if (!flushed) {
+        g_files.remove(g_szDestFolder + file.temporary);
         return 0;
     }
-    SetFileAttributesA(path, (record.attributes & 0xFF) & kKeptAttributes);
+    file.date = record.date;
+    file.time = record.time;
+    file.attributes = (record.attributes & 0xFF) & kKeptAttributes;
+    g_staged.push_back(file);
     if (g_pProgressDlg != nullptr)
         g_pProgressDlg->StepProgress();
+    if (g_stepDelay != 0)
+        Sleep(g_stepDelay);
     return 1;
 }
 
@@ -182,6 +202,8 @@ std::int32_t CabRead(std::int32_t handle, void* buffer, std::uint32_t count)
 
 std::int32_t CabWrite(std::int32_t handle, const void* buffer, std::uint32_t count)
 {
+    if (handle == g_pending.handle && g_pending.failWrites)
+        return -1;
     return _write(handle, buffer, count);
 }
 
@@ -218,9 +240,16 @@ std::int32_t OnExtractNotify(CabNotifyKind kind, CabNotifyRecord* record)
     }
 }
 
+BOOL RecoverEarlierUpdate(const char* folder)
+{
+    return install::RecoverEarlierRun(g_files, folder) ? TRUE : FALSE;
+}
+
 BOOL ExtractCabinet(const char* cabinetFile, const char* destinationFolder)
 {
     lstrcpynA(g_szDestFolder, destinationFolder, MAX_PATH);
+    ReadTestHooks();
+    g_staged.clear();
     CabError error = {};
     CabinetEngine* engine =
         CabinetEngine::create(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, 1, &error);
@@ -255,5 +284,13 @@ BOOL ExtractCabinet(const char* cabinetFile, const char* destinationFolder)
         CabinetEngine::extract(engine, namePart, folderPart, 0, OnExtractNotify, nullptr, nullptr);
     DropPendingOutput();
     const std::int32_t destroyed = CabinetEngine::destroy(engine);
-    return extracted == 1 && destroyed == 1;
+    // Nothing installed has changed so far.
+    if (extracted != 1 || destroyed != 1) {
+        install::Discard(g_files, g_szDestFolder, g_staged);
+        g_staged.clear();
+        return FALSE;
+    }
+    const install::Outcome outcome = install::Install(g_files, g_szDestFolder, g_staged);
+    g_staged.clear();
+    return outcome == install::Outcome::Installed ? TRUE : FALSE;
 }

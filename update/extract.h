@@ -14,10 +14,16 @@ class ProgressDialog;
 extern char g_szDestFolder[MAX_PATH];    // ends with a backslash
 extern ProgressDialog* g_pProgressDlg;  // null: extract without showing progress
 
-// Extracts every file that begins in cabinetFile into destinationFolder.
-// TRUE only when the engine was made, the cabinet opened and recognised, and
-// every file was written.
+// Extracts every file that begins in cabinetFile into destinationFolder, all
+// or nothing: TRUE only when the engine was made, the cabinet opened and
+// recognised, every file written and all of them put in place. On FALSE the
+// folder holds the files it held before.
 BOOL ExtractCabinet(const char* cabinetFile, const char* destinationFolder);
+
+// Finishes or undoes an update of folder that was interrupted (install.h) and
+// removes the temporary files an earlier run left. TRUE when the folder
+// holds one release whole.
+BOOL RecoverEarlierUpdate(const char* folder);
 
 std::int32_t OnExtractNotify(CabNotifyKind kind, CabNotifyRecord* record);
 

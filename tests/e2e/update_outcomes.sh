@@ -30,13 +30,14 @@ expect "no cabinet: no progress dialog" "" "$DLG_CAPTION"
 expect "no cabinet: the launcher keeps running" 0 "$(probe frame >/dev/null; echo $?)"
 stop_launcher
 
-# A read-only destination fails at that file; earlier files are replaced.
+# A read-only destination fails at that file; the files before it are not
+# replaced either.
 stage b.txt 'new b'; stage c.txt 'new c'
 printf 'old b' > "$APP_DIR/b.txt"; chmod a-w "$APP_DIR/b.txt"
 make_cabinet -- a.txt b.txt c.txt
 update_once
 expect "read-only destination: failure" "$FAILED" "$BOX_TEXT"
-expect "the file before it is replaced" 'new a' "$(cat "$APP_DIR/a.txt")"
+expect "the file before it is kept" 'old a' "$(cat "$APP_DIR/a.txt")"
 expect "the read-only file is kept" 'old b' "$(cat "$APP_DIR/b.txt")"
 expect "the file after it is not written" 0 "$([ -f "$APP_DIR/c.txt" ] && echo 1 || echo 0)"
 expect "no temporary file is left" 0 "$(temporary_files)"

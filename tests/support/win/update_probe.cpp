@@ -8,6 +8,12 @@
 //   update_probe watch TEXT SECS   waits until the status line holds TEXT, then
 //                                  prints the percentage shown at that moment
 //   update_probe attr PATH         prints the file's attributes in hex
+//   update_probe list FOLDER       prints every file below FOLDER, one a line:
+//                                  "ATTRIBUTES CREATED WRITTEN SIZE: NAME" (times
+//                                  as 64-bit numbers, names relative, sorted)
+//   update_probe hold PATH SECS    holds the file open for SECS seconds, letting
+//                                  others read and write it but not rename or
+//                                  delete it; prints "held" once it does
 //
 // Exit code 0 when the window (or file) was found, 3 when not.
 #include <windows.h>
@@ -16,6 +22,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+#include <algorithm>
 
 #include "print_utf8.h"
 
@@ -97,6 +106,62 @@ int Watch(const char* wanted, int seconds)
     return 3;
 }
 
+unsigned long long AsNumber(const FILETIME& time)
+{
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// (name, the other fields) of every file below root + relative.
+void ListBelow(const std::string& root, const std::string& relative,
+               std::vector<std::pair<std::string, std::string>>& files)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((root + relative + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ListBelow(root, relative + name + "\\", files);
+            continue;
+        }
+        char fields[128];
+        std::snprintf(fields, sizeof fields, "%02lx %llu %llu %lu", static_cast<unsigned long>(entry.dwFileAttributes),
+                      AsNumber(entry.ftCreationTime), AsNumber(entry.ftLastWriteTime),
+                      static_cast<unsigned long>(entry.nFileSizeLow));
+        files.emplace_back(relative + name, fields);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+}
+
+int List(const char* folder)
+{
+    std::string root = folder;
+    if (!root.empty() && root.back() != '\\')
+        root += '\\';
+    std::vector<std::pair<std::string, std::string>> files;
+    ListBelow(root, "", files);
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files)
+        PrintUtf8(file.second.c_str(), file.first.c_str());
+    return 0;
+}
+
+int Hold(const char* path, int seconds)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 3;
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    CloseHandle(file);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -126,6 +191,10 @@ int main(int argc, char** argv)
         std::printf("%02lx\n", static_cast<unsigned long>(attributes));
         return 0;
     }
-    std::fprintf(stderr, "usage: update_probe dialog|box|ok|watch TEXT SECONDS|attr PATH\n");
+    if (std::strcmp(what, "list") == 0 && argc == 3)
+        return List(argv[2]);
+    if (std::strcmp(what, "hold") == 0 && argc == 4)
+        return Hold(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: update_probe dialog|box|ok|watch TEXT SECONDS|attr PATH|list FOLDER|hold PATH SECONDS\n");
     return 2;
 }

@@ -76,9 +76,9 @@ TEST_F(ExtractTest, WritesEveryFileWholeWithItsStoredTimeAndAttributes)
     SetFileAttributesA(App("readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// Whatever stops an update, each file is either the old one or the whole new
-// one, nothing is written outside the folder and no temporary file remains.
-TEST_F(ExtractTest, AFailedUpdateLeavesOldOrWholeNewFilesOnly)
+// Whatever stops an update, every old file stays as it was, nothing is
+// written outside the folder and no temporary file remains.
+TEST_F(ExtractTest, AFailedUpdateLeavesEveryOldFileAndNothingElse)
 {
     struct Case {
         const char* what;
@@ -108,13 +108,42 @@ TEST_F(ExtractTest, AFailedUpdateLeavesOldOrWholeNewFilesOnly)
                                  {{"first.txt", "new first"}, {failing, "new second"}, {"third.txt", "new third"}}));
 
         EXPECT_FALSE(Extract());
-        EXPECT_EQ(ReadFileBytes(App("first.txt")), "new first");
+        EXPECT_EQ(ReadFileBytes(App("first.txt")), "old first");
         EXPECT_EQ(ReadFileBytes(App("second.txt")), "old second");
         EXPECT_EQ(ReadFileBytes(App("third.txt")), "old third");
         EXPECT_EQ(GetFileAttributesA((root_ / "second.txt").c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(CountTemporaryFiles(app_), 0);
         SetFileAttributesA(App("second.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
+}
+
+// A destination that another program holds open, letting others write it but
+// not rename it, refuses only when the new files are put in place: those
+// already moved go back, with their times.
+TEST_F(ExtractTest, ADestinationThatRefusesTheMovePutsBackTheFilesMovedBeforeIt)
+{
+    Old("first.txt", "old first");
+    Old("data\\second.txt", "old second");
+    Old("third.txt", "old third");
+    const FILETIME firstWritten = LastWrite(App("first.txt"));
+    ASSERT_TRUE(WriteCabinet(cabinets_, "Update.cab",
+                             {{"first.txt", "new first"}, {"data\\second.txt", "new second"},
+                              {"new.txt", "brand new"}, {"third.txt", "new third"}}));
+    HANDLE held = CreateFileA(App("third.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    EXPECT_FALSE(Extract());
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(App("first.txt")), "old first");
+    EXPECT_EQ(ReadFileBytes(App("data\\second.txt")), "old second");
+    EXPECT_EQ(ReadFileBytes(App("third.txt")), "old third");
+    EXPECT_EQ(ReadFileBytes(App("new.txt")), "<missing>");
+    const FILETIME written = LastWrite(App("first.txt"));
+    EXPECT_EQ(CompareFileTime(&written, &firstWritten), 0);
+    EXPECT_EQ(CountTemporaryFiles(app_), 0);
+    EXPECT_EQ(CountTemporaryFiles(app_ + "\\data"), 0);
+    EXPECT_EQ(ReadFileBytes(App("update.jnl")), "<missing>");
 }
 
 TEST_F(ExtractTest, ADamagedFileKeepsItsOldVersionAndLeavesNoTemporaryFile)

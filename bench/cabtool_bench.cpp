@@ -3,7 +3,7 @@
 //
 // The driver writes the benchmark corpus as 32 files, packs them with cabtool
 // as MSZIP, LZX:21 and Quantum:21 cabinets, and writes the same corpus as ONE
-// raw deflate stream (zlib, default level) and, when xz is installed, as one
+// raw deflate stream (zlib, default level, the one the MSZIP benchmarks use) and, when xz is installed, as one
 // xz stream. Then, in three rounds, it runs each process once per round:
 // `cabtool test` on each cabinet, this program decoding the deflate stream
 // with libdeflate and with zlib (it starts itself with --decode), and `xz -d`.
@@ -19,6 +19,7 @@
 // corpus, streams and cabinets there and reuses them in later runs (delete a
 // file to have it made again; making the LZX and Quantum cabinets takes minutes).
 #include "corpus.h"
+#include "mszip_folder.h"
 
 #include <zlib.h>
 #ifdef ORVEL_HAVE_LIBDEFLATE
@@ -281,17 +282,7 @@ bool prepare(const fs::path &dir, const std::string &only, const std::string &ca
     }
     const fs::path deflatePath = dir / "corpus.deflate";
     if (!fs::exists(deflatePath)) {
-        const Bytes &corpus = bench::corpus();
-        Bytes stream(compressBound(static_cast<uLong>(corpus.size())) + 64);
-        z_stream z{};
-        deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        z.next_in = const_cast<Bytef *>(corpus.data());
-        z.avail_in = static_cast<uInt>(corpus.size());
-        z.next_out = stream.data();
-        z.avail_out = static_cast<uInt>(stream.size());
-        deflate(&z, Z_FINISH);
-        stream.resize(stream.size() - z.avail_out);
-        deflateEnd(&z);
+        const Bytes &stream = bench::deflateStream();
         writeFile(deflatePath, stream.data(), stream.size());
     }
     if (haveProgram("xz") && !fs::exists(dir / "corpus.bin.xz")) {

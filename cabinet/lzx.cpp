@@ -303,8 +303,12 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
     std::uint32_t r0 = s.r0, r1 = s.r1, r2 = s.r2;
     bool ok = true;
 
+    // Bits held, checked where they are spent: a main code and a length code
+    // take at most 16 bits each, so 32 cover everything up to the offset's
+    // bits, which are checked again there. A refill leaves at least 49, so a
+    // literal (at most 16) is decoded without one after the previous literal.
     while (remaining > 0) {
-        if (in.count < 49) {
+        if (in.count < 32) {
             in.refill();
         }
         const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
@@ -336,6 +340,8 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
         const std::uint32_t slot = match >> 3;
         std::uint32_t offset;
         if (slot >= 3) {
+            // At most 17 bits follow in a verbatim block; in an aligned block
+            // 14 verbatim bits and a 7-bit aligned code, 21 in all.
             if (in.count < 24) {
                 in.refill();
             }

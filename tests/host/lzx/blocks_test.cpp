@@ -130,6 +130,73 @@ TEST(LzxBlocks, AlignedBlocksSplitOffsetsBetweenExtraBitsAndTheAlignedTree)
     EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
 }
 
+// A full 2 MiB window, then offsets of the three 17-extra-bit slots used here
+// up to the window's far end, with codes as long as the format allows:
+// 16-bit main and length codes and 7-bit aligned codes, so that one match of
+// an aligned block takes 16 + 16 + 14 + 7 = 53 bits and one of a verbatim
+// block 16 + 16 + 17 = 49, match after match.
+TEST(LzxBlocks, LongestCodesAndOffsetsOfA2MiBWindow)
+{
+    LzxDecoder decoder(21);
+    ASSERT_EQ(decoder.created, DecoderResult::Ok);
+    StreamBuilder b(21);
+    const unsigned mainCount = 256 + 8 * 50;
+    std::uint32_t seed = 20261208;
+    for (int f = 0; f < 64; ++f) {
+        Bytes data(32768);
+        for (std::uint8_t &byte : data) {
+            seed = seed * 1103515245u + 12345u;
+            byte = static_cast<std::uint8_t>(seed >> 24);
+        }
+        b.uncompressedBlock(data, 1, 1, 1);
+        const Bytes frame = b.endFrame();
+        ASSERT_EQ(decoder.frame(frame, 32768), b.takeExpected()) << "frame " << f;
+    }
+
+    // Twelve literals on the short codes, then the match symbols on the
+    // longest: a repeat of R0 at 13 bits, slots 36 and 48 at 14 and 15, and
+    // two symbols of slot 49 at 16.
+    const Bytes letters = text("abcdefghijkl");
+    std::vector<unsigned> used(letters.begin(), letters.end());
+    for (unsigned symbol : {matchSymbol(257, 0), matchSymbol(257, 36), matchSymbol(257, 48), matchSymbol(257, 49),
+                            matchSymbol(5, 49)}) {
+        used.push_back(symbol);
+    }
+    const std::vector<std::uint8_t> main = chainLengths(mainCount, used);
+    std::vector<unsigned> lengthSymbols;
+    for (unsigned symbol = 0; symbol < 15; ++symbol) {
+        lengthSymbols.push_back(symbol);
+    }
+    lengthSymbols.push_back(256 - 9);
+    lengthSymbols.push_back(257 - 9);  // 16 bits
+    const std::vector<std::uint8_t> length = chainLengths(249, lengthSymbols);
+    const std::uint32_t bases[3] = {262144 - 2, 1835008 - 2, 1966080 - 2};  // slots 36, 48, 49
+
+    for (bool aligned : {true, false}) {
+        SCOPED_TRACE(aligned ? "aligned block" : "verbatim block");
+        if (aligned) {
+            b.alignedBlock(32768, {1, 2, 3, 4, 5, 6, 7, 7}, main, length);
+        } else {
+            b.verbatimBlock(32768, main, length);
+        }
+        b.literals(letters);
+        for (std::uint32_t i = 0; i < 60; ++i) {
+            // Extra bits near the top of their range, low three bits 6 or 7
+            // (the 7-bit aligned codes); slot 49's largest reaches 2097149 back.
+            const std::uint32_t extra = 131071 - (i * 4099 % 16000) * 8 - (i & 1);
+            b.match(257, bases[i % 3] + extra);
+            b.repeatMatch(0, 257, bases[i % 3] + extra);
+            b.match(5, bases[2] + 131071 - (i & 1) - 8 * i);
+        }
+        while (b.expected.size() % 32768 != 0) {
+            b.literal('a');
+        }
+        const Bytes frame = b.endFrame();
+        EXPECT_EQ(decoder.frame(frame, 32768), b.takeExpected());
+        EXPECT_EQ(decoder.lastResult, DecoderResult::Ok);
+    }
+}
+
 TEST(LzxBlocks, UncompressedBlocksWithOddLengthsAndTheirFillerBytes)
 {
     LzxDecoder decoder(17);

@@ -96,6 +96,14 @@ chmod 444 ow/out/young.txt
 expect_status 0 "--overwrite over a read-only file" "$CABTOOL" extract -d ow/out ow/ow.cab
 [ "$(cat ow/out/young.txt)" = new-young ] || fail "the read-only file was not replaced"
 
+# Dates past 2038, where a 32-bit time_t ends, are read and restored.
+mkdir -p late/src late/out
+echo late >late/src/late.txt
+touch -d '2100-12-31 23:59:58' late/src/late.txt
+(cd late/src && "$CABTOOL" create -m none -o ../late.cab late.txt >/dev/null) || fail "create from a file dated 2100"
+expect_status 0 "extract a file dated 2100" "$CABTOOL" extract -d late/out late/late.cab
+[ "$(stat -c %Y late/out/late.txt)" = "$(stat -c %Y late/src/late.txt)" ] || fail "the date 2100 did not come back"
+
 # A block that fails its checksum: the earlier file stays as it was, and no
 # temporary is left behind.
 head -c 100000 /dev/urandom >ow/src/old.txt

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "install.h"
@@ -255,13 +256,7 @@ std::vector<StoredFile> Stage(MemoryFiles& fs)
         std::string name;
         EXPECT_TRUE(fs.reserveTemporary(kFolder + part, name));
         fs.files[kFolder + part + name].bytes = f.bytes;
-        StoredFile file;
-        file.target = target;
-        file.temporary = part + name;
-        file.date = kDate;
-        file.time = kTime;
-        file.attributes = f.attributes;
-        staged.push_back(file);
+        staged.push_back({target, part + name, "", kDate, kTime, f.attributes, {}});
     }
     return staged;
 }
@@ -306,16 +301,12 @@ TEST(UpdateJournal, ReadsBackWhatWasWrittenAndRefusesAnyCutOrForbiddenName)
     ASSERT_TRUE(install::DecodeJournal(text, state, read));
     EXPECT_EQ(state, install::JournalState::Cleanup);
     ASSERT_EQ(read.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(read[i].target, files[i].target);
-        EXPECT_EQ(read[i].temporary, files[i].temporary);
-        EXPECT_EQ(read[i].backup, files[i].backup);
-        EXPECT_EQ(read[i].date, files[i].date);
-        EXPECT_EQ(read[i].time, files[i].time);
-        EXPECT_EQ(read[i].attributes, files[i].attributes);
-        EXPECT_EQ(read[i].previous.creation, files[i].previous.creation);
-        EXPECT_EQ(read[i].previous.lastWrite, files[i].previous.lastWrite);
-    }
+    auto fields = [](const StoredFile& f) {
+        return std::tie(f.target, f.temporary, f.backup, f.date, f.time, f.attributes, f.previous.creation,
+                        f.previous.lastWrite);
+    };
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(fields(read[i]), fields(files[i])) << i;
     for (std::size_t cut = 0; cut < text.size(); ++cut)
         EXPECT_FALSE(install::DecodeJournal(text.substr(0, cut), state, read)) << cut;
 

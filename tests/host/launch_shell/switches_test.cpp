@@ -33,12 +33,9 @@ TEST(ParseSwitches, ReadsOnlyWholeBlankSeparatedSwitches)
 
 TEST(FirstStartGroup, LowestSwitchGivenWins)
 {
-    EXPECT_EQ(FirstStartGroup(0), -1);
-    EXPECT_EQ(FirstStartGroup(1), 0);
-    EXPECT_EQ(FirstStartGroup(2), 1);
-    EXPECT_EQ(FirstStartGroup(4), 2);
-    EXPECT_EQ(FirstStartGroup(6), 1);
-    EXPECT_EQ(FirstStartGroup(7), 0);
+    const int cases[][2] = {{0, -1}, {1, 0}, {2, 1}, {4, 2}, {6, 1}, {7, 0}};  // mask, group
+    for (const auto& c : cases)
+        EXPECT_EQ(FirstStartGroup(static_cast<std::uint32_t>(c[0])), c[1]) << c[0];
 }
 
 } // namespace

@@ -65,7 +65,7 @@ public:
             refused.clear();
             return false;
         }
-        if (!alive() || files.count(from) == 0 || (!replace && files.count(to) != 0) ||
+        if (files.count(from) == 0 || (!replace && files.count(to) != 0) ||
             (files.count(to) != 0 && (files[to].attributes & 1)) || !change())
             return false;
         Node node = files[from];
@@ -114,7 +114,7 @@ public:
     }
     bool writeWhole(const std::string& path, const std::string& bytes) override
     {
-        if (!alive() || !change())
+        if (!change())
             return false;
         Node node;
         node.bytes = bytes;
@@ -159,6 +159,8 @@ private:
     bool alive() const { return changesLeft != 0; }
     bool change()
     {
+        if (!alive())
+            return false;
         ++changes;
         ++clock_;
         if (changesLeft > 0)

@@ -35,10 +35,7 @@ Bytes fileBytes(int index)
 
 std::string fileName(int index)
 {
-    std::string name = "f";
-    name += std::to_string(index);
-    name += ".txt";
-    return name;
+    return "f" + std::to_string(index) + ".txt";
 }
 
 // The file entries of a one-cabinet image, rewritten in reverse order in place.

@@ -40,6 +40,24 @@ protected:
     // Engine handles still open once extract has returned (outputs the caller
     // took back at FileDone are closed by the default handler).
     int leftOpen() const { return fake.openHandleCount(); }
+
+    // A call that fails: the code it ends with, and no handle left open.
+    void expectFailure(CabErrorCode code, const char *name = "one.cab")
+    {
+        error = {};
+        EXPECT_EQ(extract(name), 0);
+        EXPECT_EQ(error.code, code);
+        EXPECT_EQ(leftOpen(), 0);
+    }
+
+    // Counts the data blocks the hook is shown (call extract with the hook).
+    void countBlocks(std::size_t &count)
+    {
+        fake.hookOverride = [&count](CabHookRecord *r) {
+            count += r->kind == CabHookKind::DataBlock ? 1 : 0;
+            return 0;
+        };
+    }
 };
 
 // One stored folder holding the given files back to back.
@@ -58,6 +76,23 @@ inline CabPlan storedCabinet(const std::vector<std::pair<std::string, Bytes>> &c
 inline Bytes text(const std::string &s)
 {
     return Bytes(s.begin(), s.end());
+}
+
+inline Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
+{
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// The names FileStart was sent for, in order.
+inline std::vector<std::string> startedFiles(const std::vector<Event> &events)
+{
+    std::vector<std::string> names;
+    for (const Event &e : events) {
+        if (e.kind == CabNotifyKind::FileStart) {
+            names.push_back(e.text1);
+        }
+    }
+    return names;
 }
 
 }  // namespace enginetest

@@ -5,15 +5,6 @@
 
 using namespace enginetest;
 
-namespace {
-
-Bytes slice(const Bytes &b, std::size_t from, std::size_t to)
-{
-    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
-}  // namespace
-
 // The first piece of a split block waits in the compressed-block buffer while
 // the next cabinet is opened. A cabinet whose folder names another compression
 // type must not take that buffer (and the decoder) away: it is a failed try,

@@ -34,12 +34,7 @@ TEST_F(EngineTest, OneCabinetSendsOpenedBoundaryStartDonePerFileAndFinalBoundary
     EXPECT_EQ(fake.outputs["b.bin"], patternBytes(70000, 1));
     EXPECT_EQ(fake.outputs["c.txt"], text("gamma"));
     EXPECT_EQ(leftOpen(), 0);
-}
-
-TEST_F(EngineTest, FileDoneLiftsTheExecuteBitIntoValue)
-{
-    addCabinet("one.cab", threeFiles());
-    ASSERT_EQ(extract(), 1);
+    // FileDone lifts the execute bit out of the attributes into value.
     const Event &doneA = fake.events[3];
     const Event &doneC = fake.events[7];
     EXPECT_EQ(doneA.value, 0u);
@@ -92,22 +87,18 @@ TEST_F(EngineTest, MinusOneToAnyNotificationAborts)
     }
 }
 
-TEST_F(EngineTest, FileDoneAnsweredZeroFailsAndLeavesTheHandleWithTheCaller)
+// After a short write the engine closes the output itself; answered 0,
+// FileDone leaves the handle with the caller.
+TEST_F(EngineTest, FailedOutputIsOutputFailed)
 {
     addCabinet("one.cab", threeFiles());
+    fake.shortWriteBy = 1;
+    expectFailure(CabErrorCode::OutputFailed);
+    fake.shortWriteBy = 0;
     fake.notifyOverride = [](CabNotifyKind kind, CabNotifyRecord *) { return kind == K::FileDone ? 0 : -2; };
     EXPECT_EQ(extract(), 0);
     EXPECT_EQ(error.code, CabErrorCode::OutputFailed);
     EXPECT_EQ(leftOpen(), 1);
-}
-
-TEST_F(EngineTest, ShortWriteIsOutputFailedAndTheEngineClosesTheOutput)
-{
-    addCabinet("one.cab", threeFiles());
-    fake.shortWriteBy = 1;
-    EXPECT_EQ(extract(), 0);
-    EXPECT_EQ(error.code, CabErrorCode::OutputFailed);
-    EXPECT_EQ(leftOpen(), 0);
 }
 
 TEST_F(EngineTest, BoundaryAnswersSteerTheFileList)
@@ -142,13 +133,7 @@ TEST_F(EngineTest, BoundaryAnswersSteerTheFileList)
         return 1;
     };
     ASSERT_EQ(extract(), 1);
-    std::vector<std::string> started;
-    for (const Event &e : fake.events) {
-        if (e.kind == K::FileStart) {
-            started.push_back(e.text1);
-        }
-    }
-    EXPECT_EQ(started, (std::vector<std::string>{"c.txt", "a.txt"}));
+    EXPECT_EQ(startedFiles(fake.events), (std::vector<std::string>{"c.txt", "a.txt"}));
     EXPECT_EQ(fake.outputs["a.txt"], text("alpha"));
 }
 

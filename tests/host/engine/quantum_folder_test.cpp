@@ -1,5 +1,5 @@
-// Quantum folders through the engine: a folder of several blocks, and how the
-// decoder's refusals come out as engine errors.
+// Quantum folders through the engine: a folder of several blocks (the
+// decoder's refusals are among the folder faults of reader_test).
 #include "engine_fixture.h"
 #include "support/quantum_frames.h"
 
@@ -52,33 +52,6 @@ TEST_F(EngineTest, QuantumFolderOfSeveralBlocksIsExtracted)
         fake.outputs.clear();
         ASSERT_EQ(extract(), 1);
         EXPECT_EQ(fake.outputs["q"], stream);
-    }
-}
-
-// The updater's open callback cannot make the scratch file "*", so a window that
-// does not fit in memory ends the folder for want of memory.
-TEST_F(EngineTest, QuantumDecoderRefusalsBecomeEngineErrors)
-{
-    struct Case {
-        const char *name;
-        std::uint16_t type;
-        std::uint32_t failAllocAbove;
-        CabErrorCode code;
-    };
-    const Case cases[] = {
-        {"window exponent 9", 0x0902, 0xFFFFFFFF, CabErrorCode::DecodeFailed},
-        {"window refused, no scratch file", 0x1502, 1u << 20, CabErrorCode::OutOfMemory},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        CabPlan plan = storedCabinet({{"f", patternBytes(100, 9)}});
-        plan.folders[0].type = c.type;
-        addCabinet("one.cab", plan);
-        fake.failAllocAbove = c.failAllocAbove;
-        error = {};
-        EXPECT_EQ(extract(), 0);
-        EXPECT_EQ(error.code, c.code);
-        EXPECT_EQ(leftOpen(), 0);
     }
 }
 

@@ -180,14 +180,8 @@ TEST(HoverTracking, ReportsOnlyChangesOfTheItemUnderThePointer)
             EXPECT_EQ(outcome.current, t.current) << t.x << "," << t.y;
         }
     }
-}
 
-TEST(HoverTracking, GroupSwitchKeepsTheSameColumnQuiet)
-{
-    IconPanel& panel = FreshPanel();
-    AddGroup(panel, 0, 3);
-    AddGroup(panel, 1, 3);
-    AddGroup(panel, 2, 0);
+    // A group switch keeps the same column quiet.
     panel.UpdateHover(true, 60, 10);
     panel.StepToNextGroup();
     EXPECT_FALSE(panel.UpdateHover(true, 60, 10).changed);

@@ -9,24 +9,11 @@ namespace {
 
 TEST(SchemeTarget, ColonAfterTwoCharactersMakesAScheme)
 {
-    struct Case {
-        const char* text;
-        bool scheme;
-    };
-    const Case cases[] = {
-        {"D:\\Tools\\app.exe", false},
-        {"http://www.example.invalid/", true},
-        {"mailto:someone@example.invalid", true},
-        {"ab:c", true},
-        {"a:", false},
-        {":abc", false},
-        {"notepad.exe", false},
-        {"", false},
-        {"C:", false},
-        {"\\\\server\\share:x", true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsSchemeTarget(c.text), c.scheme) << c.text;
+    for (const char* scheme : {"http://www.example.invalid/", "mailto:someone@example.invalid", "ab:c",
+                               "\\\\server\\share:x"})
+        EXPECT_TRUE(IsSchemeTarget(scheme)) << scheme;
+    for (const char* path : {"D:\\Tools\\app.exe", "a:", ":abc", "notepad.exe", "", "C:"})
+        EXPECT_FALSE(IsSchemeTarget(path)) << path;
     EXPECT_FALSE(IsSchemeTarget(nullptr));
 }
 

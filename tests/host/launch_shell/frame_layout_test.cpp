@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
+#include <vector>
 
 #include "frame_layout.h"
 
@@ -12,14 +14,9 @@ TEST(FrameSizeFor, FollowsItemsGroupsAndDisplayMode)
         int maxItems, groupCount, allGroups;
         int width, height;
     } const cases[] = {
-        {5, 3, 0, 258, 76},
-        {5, 3, 1, 258, 176},
-        {0, 0, 0, 8, 76},
-        {0, 0, 1, 8, 26},
-        {9, 9, 0, 458, 76},
-        {9, 9, 1, 458, 476},
-        // Any non-zero DispMode means all groups.
-        {5, 3, 5, 258, 176},
+        {5, 3, 0, 258, 76}, {5, 3, 1, 258, 176}, {0, 0, 0, 8, 76},   {0, 0, 1, 8, 26},
+        {9, 9, 0, 458, 76}, {9, 9, 1, 458, 476},
+        {5, 3, 5, 258, 176},  // any non-zero DispMode means all groups
     };
     for (const Case& c : cases) {
         const FrameSize size = FrameSizeFor(c.maxItems, c.groupCount, c.allGroups);
@@ -105,26 +102,17 @@ TEST(FrameCommandFor, MapsButtonsAndAcceleratorCommands)
         int id;
         FrameAction action;
         int item;
-    } const cases[] = {
-        {6071, FrameAction::Close, 0},
-        {6072, FrameAction::Minimize, 0},
-        {6073, FrameAction::NextGroup, 0},
-        {6074, FrameAction::ToggleDisplayMode, 0},
-        {40004, FrameAction::LaunchItem, 0},
-        {40008, FrameAction::LaunchItem, 4},
-        {40012, FrameAction::LaunchItem, 8},
-        {40022, FrameAction::PreviousGroup, 0},
+    } cases[] = {
+        {6071, FrameAction::Close, 0},       {6072, FrameAction::Minimize, 0},
+        {6073, FrameAction::NextGroup, 0},   {6074, FrameAction::ToggleDisplayMode, 0},
+        {40004, FrameAction::LaunchItem, 0}, {40008, FrameAction::LaunchItem, 4},
+        {40012, FrameAction::LaunchItem, 8}, {40022, FrameAction::PreviousGroup, 0},
         {40023, FrameAction::NextGroup, 0},
-        // Commands of the table that have no handler.
-        {40002, FrameAction::None, 0},
-        {40003, FrameAction::None, 0},
-        {40013, FrameAction::None, 0},
-        {40024, FrameAction::None, 0},
-        {40025, FrameAction::None, 0},
-        {40031, FrameAction::None, 0},
-        {6161, FrameAction::None, 0},
     };
-    for (const Case& c : cases) {
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (int id : {40002, 40003, 40013, 40024, 40025, 40031, 6161})  // commands of the table with no handler
+        all.push_back({id, FrameAction::None, 0});
+    for (const Case& c : all) {
         const FrameCommand command = FrameCommandFor(c.id);
         EXPECT_EQ(command.action, c.action) << c.id;
         EXPECT_EQ(command.item, c.item) << c.id;

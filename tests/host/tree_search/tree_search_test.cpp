@@ -221,12 +221,10 @@ TEST(TreeSearch, FindsTheFirstMatchDepthFirstAndFollowsLinksOnce)
     TreeIndex index(tree);
     index.SetRoot("R");
     for (const Case& c : cases) {
-        const Answer plain = Plain(tree, c.name);
-        EXPECT_EQ(plain.found, c.found) << c.name;
-        EXPECT_EQ(plain.text, c.text) << c.name;
-        const Answer indexed = Indexed(index, c.name);
-        EXPECT_EQ(indexed.found, c.found) << c.name;
-        EXPECT_EQ(indexed.text, c.text) << c.name;
+        for (const Answer& a : {Plain(tree, c.name), Indexed(index, c.name)}) {
+            EXPECT_EQ(a.found, c.found) << c.name;
+            EXPECT_EQ(a.text, c.text) << c.name;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "install.h"
@@ -64,7 +65,7 @@ public:
             refused.clear();
             return false;
         }
-        if (!alive() || files.count(from) == 0 || (!replace && files.count(to) != 0) ||
+        if (files.count(from) == 0 || (!replace && files.count(to) != 0) ||
             (files.count(to) != 0 && (files[to].attributes & 1)) || !change())
             return false;
         Node node = files[from];
@@ -113,7 +114,7 @@ public:
     }
     bool writeWhole(const std::string& path, const std::string& bytes) override
     {
-        if (!alive() || !change())
+        if (!change())
             return false;
         Node node;
         node.bytes = bytes;
@@ -158,6 +159,8 @@ private:
     bool alive() const { return changesLeft != 0; }
     bool change()
     {
+        if (!alive())
+            return false;
         ++changes;
         ++clock_;
         if (changesLeft > 0)
@@ -255,13 +258,7 @@ std::vector<StoredFile> Stage(MemoryFiles& fs)
         std::string name;
         EXPECT_TRUE(fs.reserveTemporary(kFolder + part, name));
         fs.files[kFolder + part + name].bytes = f.bytes;
-        StoredFile file;
-        file.target = target;
-        file.temporary = part + name;
-        file.date = kDate;
-        file.time = kTime;
-        file.attributes = f.attributes;
-        staged.push_back(file);
+        staged.push_back({target, part + name, "", kDate, kTime, f.attributes, {}});
     }
     return staged;
 }
@@ -306,16 +303,12 @@ TEST(UpdateJournal, ReadsBackWhatWasWrittenAndRefusesAnyCutOrForbiddenName)
     ASSERT_TRUE(install::DecodeJournal(text, state, read));
     EXPECT_EQ(state, install::JournalState::Cleanup);
     ASSERT_EQ(read.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(read[i].target, files[i].target);
-        EXPECT_EQ(read[i].temporary, files[i].temporary);
-        EXPECT_EQ(read[i].backup, files[i].backup);
-        EXPECT_EQ(read[i].date, files[i].date);
-        EXPECT_EQ(read[i].time, files[i].time);
-        EXPECT_EQ(read[i].attributes, files[i].attributes);
-        EXPECT_EQ(read[i].previous.creation, files[i].previous.creation);
-        EXPECT_EQ(read[i].previous.lastWrite, files[i].previous.lastWrite);
-    }
+    auto fields = [](const StoredFile& f) {
+        return std::tie(f.target, f.temporary, f.backup, f.date, f.time, f.attributes, f.previous.creation,
+                        f.previous.lastWrite);
+    };
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(fields(read[i]), fields(files[i])) << i;
     for (std::size_t cut = 0; cut < text.size(); ++cut)
         EXPECT_FALSE(install::DecodeJournal(text.substr(0, cut), state, read)) << cut;
 

@@ -32,51 +32,17 @@ TEST(ProgressPercent, TruncatesAndWrapsPastTheUpperEnd)
 
 TEST(StoredNames, OnlyNamesThatStayInsideTheFolderAndNameNoDeviceAreSafe)
 {
-    struct Case {
-        const char* name;
-        bool safe;
-    };
-    const Case cases[] = {
-        {"launch.exe", true},
-        {"data\\items.dat", true},
-        {"a/b.txt", true},
-        {"console.txt", true},
-        {"com10", true},
-        {"lpt0.txt", true},
-        {"nul_file", true},
-        {"...txt", true},
-        // A double-byte character whose second byte is 0x5C is no separator.
-        {"\x95\x5C.txt", true},
-        {"\x95\x5C\\..", false},
-        {"", false},
-        {"\\root.txt", false},
-        {"/root.txt", false},
-        {"C:evil.txt", false},
-        {"C:\\evil.txt", false},
-        {"file.txt:stream", false},
-        {"..\\evil.txt", false},
-        {"a\\..\\..\\evil.txt", false},
-        {"a/../evil.txt", false},
-        {". .\\evil.txt", false},
-        {"a\\\\b.txt", false},
-        {"folder\\", false},
-        {"nul.txt", false},
-        {"NUL", false},
-        {"con", false},
-        {"Prn.log", false},
-        {"aux.tar.gz", false},
-        {"com1", false},
-        {"LPT9.txt", false},
-        {"sub\\con\\file.txt", false},
-        {"nul .txt", false},
-        {"conout$", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsSafeStoredName(c.name), c.safe) << c.name;
-}
+    // A double-byte character whose second byte is 0x5C is no separator.
+    for (const char* safe : {"launch.exe", "data\\items.dat", "a/b.txt", "console.txt", "com10", "lpt0.txt",
+                             "nul_file", "...txt", "\x95\x5C.txt"})
+        EXPECT_TRUE(IsSafeStoredName(safe)) << safe;
+    for (const char* unsafe : {"\x95\x5C\\..", "", "\\root.txt", "/root.txt", "C:evil.txt", "C:\\evil.txt",
+                               "file.txt:stream", "..\\evil.txt", "a\\..\\..\\evil.txt", "a/../evil.txt",
+                               ". .\\evil.txt", "a\\\\b.txt", "folder\\", "nul.txt", "NUL", "con", "Prn.log",
+                               "aux.tar.gz", "com1", "LPT9.txt", "sub\\con\\file.txt", "nul .txt", "conout$"})
+        EXPECT_FALSE(IsSafeStoredName(unsafe)) << unsafe;
 
-TEST(StoredNames, EveryDeviceNameIsRefusedBareAndWithAnExtension)
-{
+    // Every device name, bare and with an extension.
     std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (char digit = '1'; digit <= '9'; ++digit) {
         devices.push_back(std::string("COM") + digit);

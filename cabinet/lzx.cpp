@@ -313,26 +313,45 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
     std::uint32_t r0 = s.r0, r1 = s.r1, r2 = s.r2;
     bool ok = true;
 
-    // Bits held, checked where they are spent: a main code and a length code
-    // take at most 16 bits each, so 32 cover everything up to the offset's
-    // bits, which are checked again there. A refill leaves at least 49, so a
-    // literal (at most 16) is decoded without one after the previous literal.
+    // Bits held, checked where they are spent: 16 before the main code and
+    // again before the length code (each at most 16 bits), 24 before an
+    // offset's bits. A refill below 16 leaves at least 49 bits, so runs of
+    // literals refill once every three literals or fewer.
+    //
+    // A literal whose code fits the primary table is told by its entry alone:
+    // a link's subtable starts past the primary table, so a link's entry is
+    // never below kLiteralCount << 16, and neither is a match's.
+    static_assert((1u << kMainTableBits) >= kLiteralCount && kLinkFlag > kMaxCodeLength);
     while (remaining > 0) {
-        if (in.count < 32) {
+        if (in.count < 16) {
             in.refill();
         }
-        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
-        if (symbol < kLiteralCount) {
-            window[position] = static_cast<std::uint8_t>(symbol);
+        const auto putLiteral = [&](std::uint32_t literal) {
+            window[position] = static_cast<std::uint8_t>(literal);
             if (Linear) {
                 ++position;
             } else {
                 if (position < kMirrorSize) [[unlikely]] {
-                    window[windowSize + position] = static_cast<std::uint8_t>(symbol);
+                    window[windowSize + position] = static_cast<std::uint8_t>(literal);
                 }
                 position = (position + 1) & windowMask;
             }
             --remaining;
+        };
+        std::uint32_t entry = mainTable[in.peek(kMainTableBits)];
+        if (entry < kLiteralCount << 16) {
+            in.drop(entry & kBitsMask);
+            putLiteral(entry >> 16);
+            continue;
+        }
+        if (entry & kLinkFlag) {
+            in.drop(kMainTableBits);
+            entry = mainTable[(entry >> 16) + in.peek(entry & kBitsMask)];
+        }
+        in.drop(entry & kBitsMask);
+        const std::uint32_t symbol = entry >> 16;
+        if (symbol < kLiteralCount) {
+            putLiteral(symbol);
             continue;
         }
 
@@ -343,6 +362,9 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
         }
         std::uint32_t length = (match & 7) + kMinMatch;
         if ((match & 7) == 7) {
+            if (in.count < 16) {
+                in.refill();
+            }
             const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, lengthTable);
             if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
                 ok = false;

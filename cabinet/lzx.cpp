@@ -234,12 +234,16 @@ inline void copy8(std::uint8_t *to, const std::uint8_t *from)
 
 // Copies a match whose offset the caller has checked. Nothing is written
 // outside the match: the bytes after it are history still to be read.
-[[gnu::always_inline]] inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask, std::uint32_t position,
-                      std::uint32_t offset, std::uint32_t length)
+// Linear: the caller has made sure that the match lies wholly within
+// [kMirrorSize, windowSize), so it neither wraps nor touches the mirror.
+template <bool Linear>
+[[gnu::always_inline]] inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize,
+                                             std::uint32_t windowMask, std::uint32_t position,
+                                             std::uint32_t offset, std::uint32_t length)
 {
     const std::uint32_t from = (position - offset) & windowMask;
     std::uint8_t *to = window + position;
-    if (position >= kMirrorSize && position + length <= windowSize) [[likely]] {
+    if (Linear || (position >= kMirrorSize && position + length <= windowSize)) [[likely]] {
         // The source may run into the mirror, which is up to date for every
         // position this copy can read.
         const std::uint8_t *src = window + from;
@@ -284,7 +288,13 @@ inline void copy8(std::uint8_t *to, const std::uint8_t *from)
 // ---- Compressed runs ----------------------------------------------------------------
 
 // Produces `run` bytes of a verbatim or aligned block.
-template <bool Aligned>
+//
+// Linear: the caller has made sure that the run lies wholly within
+// [kMirrorSize, windowSize). Then no byte written needs mirroring and the
+// position never wraps, so literals and matches go without either test. A
+// window of 2^n bytes is a whole number of frames, so this holds for every run
+// but those of the frames that start the window (and of odd short frames).
+template <bool Aligned, bool Linear>
 bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
     // A local copy: stores into the window could alias the caller's reader,
@@ -303,22 +313,45 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
     std::uint32_t r0 = s.r0, r1 = s.r1, r2 = s.r2;
     bool ok = true;
 
-    // Bits held, checked where they are spent: a main code and a length code
-    // take at most 16 bits each, so 32 cover everything up to the offset's
-    // bits, which are checked again there. A refill leaves at least 49, so a
-    // literal (at most 16) is decoded without one after the previous literal.
+    // Bits held, checked where they are spent: 16 before the main code and
+    // again before the length code (each at most 16 bits), 24 before an
+    // offset's bits. A refill below 16 leaves at least 49 bits, so runs of
+    // literals refill once every three literals or fewer.
+    //
+    // A literal whose code fits the primary table is told by its entry alone:
+    // a link's subtable starts past the primary table, so a link's entry is
+    // never below kLiteralCount << 16, and neither is a match's.
+    static_assert((1u << kMainTableBits) >= kLiteralCount && kLinkFlag > kMaxCodeLength);
     while (remaining > 0) {
-        if (in.count < 32) {
+        if (in.count < 16) {
             in.refill();
         }
-        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
-        if (symbol < kLiteralCount) {
-            window[position] = static_cast<std::uint8_t>(symbol);
-            if (position < kMirrorSize) [[unlikely]] {
-                window[windowSize + position] = static_cast<std::uint8_t>(symbol);
+        const auto putLiteral = [&](std::uint32_t literal) {
+            window[position] = static_cast<std::uint8_t>(literal);
+            if (Linear) {
+                ++position;
+            } else {
+                if (position < kMirrorSize) [[unlikely]] {
+                    window[windowSize + position] = static_cast<std::uint8_t>(literal);
+                }
+                position = (position + 1) & windowMask;
             }
-            position = (position + 1) & windowMask;
             --remaining;
+        };
+        std::uint32_t entry = mainTable[in.peek(kMainTableBits)];
+        if (entry < kLiteralCount << 16) {
+            in.drop(entry & kBitsMask);
+            putLiteral(entry >> 16);
+            continue;
+        }
+        if (entry & kLinkFlag) {
+            in.drop(kMainTableBits);
+            entry = mainTable[(entry >> 16) + in.peek(entry & kBitsMask)];
+        }
+        in.drop(entry & kBitsMask);
+        const std::uint32_t symbol = entry >> 16;
+        if (symbol < kLiteralCount) {
+            putLiteral(symbol);
             continue;
         }
 
@@ -329,6 +362,9 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
         }
         std::uint32_t length = (match & 7) + kMinMatch;
         if ((match & 7) == 7) {
+            if (in.count < 16) {
+                in.refill();
+            }
             const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, lengthTable);
             if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
                 ok = false;
@@ -376,12 +412,13 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
             ok = false;
             break;
         }
-        copyMatch(window, windowSize, windowMask, position, offset, length);
-        position = (position + length) & windowMask;
+        copyMatch<Linear>(window, windowSize, windowMask, position, offset, length);
+        position = Linear ? position + length : (position + length) & windowMask;
         remaining -= length;
     }
 
-    s.position = position;
+    // A linear run may end just at the window's end.
+    s.position = position & windowMask;
     s.r0 = r0;
     s.r1 = r1;
     s.r2 = r2;
@@ -502,13 +539,16 @@ bool decodeFrame(LzxState &s, const std::uint8_t *in, std::uint32_t inSize, std:
         }
         const std::uint32_t wanted = size - produced;
         const std::uint32_t run = s.blockRemaining < wanted ? s.blockRemaining : wanted;
+        const bool linear = s.position >= kMirrorSize && s.windowSize - s.position >= run;
         bool ok;
         switch (s.blockType) {
         case kVerbatim:
-            ok = decodeCodedRun<false>(s, input.bits, run);
+            ok = linear ? decodeCodedRun<false, true>(s, input.bits, run)
+                        : decodeCodedRun<false, false>(s, input.bits, run);
             break;
         case kAligned:
-            ok = decodeCodedRun<true>(s, input.bits, run);
+            ok = linear ? decodeCodedRun<true, true>(s, input.bits, run)
+                        : decodeCodedRun<true, false>(s, input.bits, run);
             break;
         default:
             ok = static_cast<std::uint32_t>(input.end - input.bytes) >= run;

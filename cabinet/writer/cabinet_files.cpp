@@ -56,7 +56,11 @@ CabinetFiles::CabinetFiles(std::string folder) : folder_(std::move(folder))
     if (!folder_.empty() && folder_.back() != '/' && folder_.back() != '\\') {
         folder_ += '/';
     }
-    tag_ = "." + std::to_string(processId()) + ".tmp";
+    // Formed in a buffer: one cross compiler misreads the string operators
+    // here as an overlapping copy.
+    char tag[32];
+    std::snprintf(tag, sizeof tag, ".%lu.tmp", processId());
+    tag_ = tag;
 }
 
 CabinetFiles::~CabinetFiles()

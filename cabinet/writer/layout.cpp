@@ -60,14 +60,12 @@ constexpr std::uint32_t kNotListedYet = 0xFFFFFFFF;
 // byte of a block at most) they stay within what one cabinet lists.
 constexpr std::size_t kMaxWaiting = kMaxFilesPerCabinet - 32768 - 1;
 
-struct Piece {
-    std::uint16_t uncompressed = 0;  // 0 for the first piece of a split block
-    std::vector<std::uint8_t> data;
-};
-
+// A folder's part in one cabinet. Its blocks go to the sink as they are
+// placed; only their count and size are kept for the folder entry.
 struct CabFolder {
     std::uint32_t folder = 0;  // index into Folder list
-    std::vector<Piece> pieces;
+    std::uint32_t blocks = 0;  // data blocks and pieces of split ones
+    std::uint64_t dataBytes = 0;  // their headers and data
 };
 
 struct CabPlan {
@@ -110,8 +108,8 @@ void appendText(std::vector<std::uint8_t> &out, const std::string &text)
 
 class Layout {
 public:
-    Layout(const Options &options, const std::vector<SourceFile> &files, std::string &error)
-        : options_(options), files_(files), error_(error)
+    Layout(const Options &options, const std::vector<SourceFile> &files, CabinetSink &sink, std::string &error)
+        : options_(options), files_(files), sink_(sink), error_(error)
     {
         limit_ = options.maxCabinetSize != 0 ? options.maxCabinetSize : kNoLimit;
         continueFolders_ = options.continueFolders && options.maxCabinetSize != 0;
@@ -121,9 +119,10 @@ public:
         folderEntrySize_ = 8u + options.folderReserve;
         blockHeaderSize_ = 8u + options.blockReserve;
         placements_.resize(files.size());
+        blockHeader_.assign(blockHeaderSize_, options.reserveFill);
     }
 
-    bool run(std::vector<CabinetImage> &cabinets)
+    bool run()
     {
         if (!newCabinet(false, 0)) {
             return false;
@@ -133,19 +132,7 @@ public:
                 return false;
             }
         }
-        if (!closeFolder()) {
-            return false;
-        }
-        cabinets.clear();
-        for (std::uint32_t c = 0; c < cabs_.size(); ++c) {
-            CabinetImage image;
-            image.name = setMemberName(options_.firstCabinetName, c);
-            if (!serialise(c, image.bytes)) {
-                return false;
-            }
-            cabinets.push_back(std::move(image));
-        }
-        return true;
+        return closeFolder() && finishCabinet(current());
     }
 
 private:
@@ -204,7 +191,7 @@ private:
         // up smaller than counted here.
         plan.used = fixedHeaderSize(c, c > 0, options_.maxCabinetSize != 0);
         if (continueFolder) {
-            plan.folders.push_back(CabFolder{openFolder_, {}});
+            plan.folders.push_back(CabFolder{openFolder_, 0, 0});
             plan.used += folderEntrySize_;
             // A folder's files end in stream order, so those with bytes at or
             // after `from` are its last ones.
@@ -238,6 +225,10 @@ private:
             return false;
         }
         cabs_.push_back(std::move(plan));
+        // Nothing more goes into the cabinet before: it is complete.
+        if (c > 0 && !finishCabinet(c - 1)) {
+            return false;
+        }
         if (cabs_.back().used > limit_) {
             return tooSmall();
         }
@@ -256,7 +247,7 @@ private:
         folders_.push_back(folder);
         openFolder_ = static_cast<std::uint32_t>(folders_.size() - 1);
         hasOpenFolder_ = true;
-        cabs_.back().folders.push_back(CabFolder{openFolder_, {}});
+        cabs_.back().folders.push_back(CabFolder{openFolder_, 0, 0});
         cabs_.back().used += folderEntrySize_;
         placedStart_ = 0;
         pending_.clear();
@@ -375,7 +366,7 @@ private:
         return pour(file);
     }
 
-    bool folderPartFull() const { return cabs_.back().folders.back().pieces.size() >= blockLimit_; }
+    bool folderPartFull() const { return cabs_.back().folders.back().blocks >= blockLimit_; }
 
     // Near the edge, so that room() counts the blocks an encoder holds back:
     // a file must not be listed here when the block holding its first byte
@@ -384,7 +375,7 @@ private:
     {
         const std::uint32_t held = encoder_->heldBlocks();
         if (held == 0 || (room() >= needed + std::uint64_t{held} * (blockHeaderSize_ + kLargestEncodedBlock) &&
-                          cabs_.back().folders.back().pieces.size() + held < blockLimit_)) {
+                          cabs_.back().folders.back().blocks + held < blockLimit_)) {
             return true;
         }
         std::vector<EncodedBlock> ready;
@@ -463,14 +454,36 @@ private:
         for (EncodedBlock &block : ready) {
             const std::uint64_t start = placedStart_;
             placedStart_ += block.uncompressed;
-            if (!place(std::move(block.data), static_cast<std::uint16_t>(block.uncompressed), start)) {
+            if (!place(block.data, static_cast<std::uint16_t>(block.uncompressed), start)) {
                 return false;
             }
         }
         return true;
     }
 
-    bool place(std::vector<std::uint8_t> data, std::uint16_t uncompressed, std::uint64_t streamOffset)
+    // Writes a data block (or a piece of a split one) into the current
+    // cabinet: header with checksum, reserve area, then the data.
+    bool emitBlock(const std::uint8_t *data, std::size_t size, std::uint16_t uncompressed)
+    {
+        put32(blockHeader_, 0, 0);
+        put16(blockHeader_, 4, static_cast<std::uint32_t>(size));
+        put16(blockHeader_, 6, uncompressed);
+        if (options_.checksums) {
+            const std::uint32_t sum = checksum(data, size, 0);
+            put32(blockHeader_, 0, checksum(blockHeader_.data() + 4, blockHeaderSize_ - 4, sum));
+        }
+        if (!sink_.appendBlocks(blockHeader_.data(), blockHeader_.size(), error_) ||
+            !sink_.appendBlocks(data, size, error_)) {
+            return false;
+        }
+        CabPlan &plan = cabs_.back();
+        plan.used += blockHeaderSize_ + size;
+        plan.folders.back().blocks += 1;
+        plan.folders.back().dataBytes += blockHeaderSize_ + size;
+        return true;
+    }
+
+    bool place(const std::vector<std::uint8_t> &data, std::uint16_t uncompressed, std::uint64_t streamOffset)
     {
         const std::uint64_t header = blockHeaderSize_;
         while (true) {
@@ -486,26 +499,19 @@ private:
             // block has to reach into it, whole or as its second piece.
             const bool mustCross = !waiting_.empty();
             if (!mustCross && header + data.size() <= free) {
-                cabs_.back().used += header + data.size();
-                cabs_.back().folders.back().pieces.push_back(Piece{uncompressed, std::move(data)});
-                return true;
+                return emitBlock(data.data(), data.size(), uncompressed);
             }
             if (free >= header + 1 && data.size() >= 2) {
+                // The first piece of a split block counts no uncompressed bytes.
                 const std::size_t first = static_cast<std::size_t>(std::min<std::uint64_t>(free - header, data.size() - 1));
-                Piece head{0, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(first))};
-                cabs_.back().used += header + first;
-                cabs_.back().folders.back().pieces.push_back(std::move(head));
-                if (!newCabinet(true, streamOffset)) {
+                if (!emitBlock(data.data(), first, 0) || !newCabinet(true, streamOffset)) {
                     return false;
                 }
                 const std::size_t rest = data.size() - first;
                 if (header + rest > room()) {
                     return tooSmall();
                 }
-                cabs_.back().used += header + rest;
-                cabs_.back().folders.back().pieces.push_back(
-                    Piece{uncompressed, std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(first), data.end())});
-                return true;
+                return emitBlock(data.data() + first, rest, uncompressed);
             }
             if (!newCabinet(true, streamOffset)) {
                 return false;
@@ -526,7 +532,21 @@ private:
         return found != list.end() && found->folder == folder ? static_cast<std::uint16_t>(found - list.begin()) : 0;
     }
 
-    bool serialise(std::uint32_t c, std::vector<std::uint8_t> &out)
+    // Hands a complete cabinet's head to the sink and forgets its lists.
+    bool finishCabinet(std::uint32_t c)
+    {
+        std::vector<std::uint8_t> head;
+        if (!serialiseHead(c, head) || !sink_.finishCabinet(cabinetName(c), head, error_)) {
+            return false;
+        }
+        cabs_[c].listed = {};
+        cabs_[c].folders = {};
+        return true;
+    }
+
+    // The header, folder entries and file entries of cabinet c: everything
+    // before its data blocks, which the sink already has.
+    bool serialiseHead(std::uint32_t c, std::vector<std::uint8_t> &out)
     {
         const CabPlan &plan = cabs_[c];
         const bool set = cabs_.size() > 1;
@@ -612,39 +632,30 @@ private:
             appendText(out, source.stored);
         }
 
+        std::uint64_t end = out.size();
         for (std::size_t f = 0; f < plan.folders.size(); ++f) {
             const CabFolder &folder = plan.folders[f];
-            if (folder.pieces.size() > 0xFFFF) {
+            if (folder.blocks > 0xFFFF) {
                 error_ = "internal: more than 65535 data blocks of one folder in one cabinet";
                 return false;
             }
             const std::size_t entry = folderTable + f * folderEntrySize_;
-            put32(out, entry, static_cast<std::uint32_t>(out.size()));
-            put16(out, entry + 4, static_cast<std::uint32_t>(folder.pieces.size()));
+            put32(out, entry, static_cast<std::uint32_t>(end));
+            put16(out, entry + 4, folder.blocks);
             put16(out, entry + 6, folders_[folder.folder].type);
-            for (const Piece &piece : folder.pieces) {
-                const std::size_t at = out.size();
-                out.resize(at + blockHeaderSize_, options_.reserveFill);
-                put32(out, at, 0);
-                put16(out, at + 4, static_cast<std::uint32_t>(piece.data.size()));
-                put16(out, at + 6, piece.uncompressed);
-                out.insert(out.end(), piece.data.begin(), piece.data.end());
-                if (options_.checksums) {
-                    const std::uint32_t sum = checksum(piece.data.data(), piece.data.size(), 0);
-                    put32(out, at, checksum(out.data() + at + 4, blockHeaderSize_ - 4, sum));
-                }
-            }
+            end += folder.dataBytes;
         }
-        if (out.size() > limit_) {
+        if (end > limit_) {
             error_ = "internal: cabinet " + std::to_string(c + 1) + " came out larger than the limit";
             return false;
         }
-        put32(out, 8, static_cast<std::uint32_t>(out.size()));
+        put32(out, 8, static_cast<std::uint32_t>(end));
         return true;
     }
 
     const Options &options_;
     const std::vector<SourceFile> &files_;
+    CabinetSink &sink_;
     std::string &error_;
     std::uint64_t limit_ = kNoLimit;
     std::uint32_t blockLimit_ = 0xFFFF;
@@ -664,6 +675,7 @@ private:
     std::unique_ptr<BlockEncoder> encoder_;
     std::vector<std::uint8_t> pending_;
     std::uint64_t placedStart_ = 0;  // stream offset of the next block to place
+    std::vector<std::uint8_t> blockHeader_;
 };
 
 }  // namespace
@@ -673,11 +685,11 @@ std::uint32_t blockLimit(const Options &options)
     return std::clamp<std::uint32_t>(options.maxBlocksPerFolder, 1, 0xFFFF);
 }
 
-bool layOutCabinets(const Options &options, const std::vector<SourceFile> &files,
-                    std::vector<CabinetImage> &cabinets, std::string &error)
+bool layOutCabinets(const Options &options, const std::vector<SourceFile> &files, CabinetSink &sink,
+                    std::string &error)
 {
-    Layout layout(options, files, error);
-    return layout.run(cabinets);
+    Layout layout(options, files, sink, error);
+    return layout.run();
 }
 
 }  // namespace cabwriter

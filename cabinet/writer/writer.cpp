@@ -12,12 +12,33 @@ namespace cabwriter {
 
 namespace {
 
-void removeAll(const std::vector<std::string> &paths)
-{
-    for (const std::string &path : paths) {
-        std::remove(path.c_str());
+// Keeps the cabinets as images in memory.
+class CabinetImages final : public CabinetSink {
+public:
+    explicit CabinetImages(std::vector<CabinetImage> &images) : images_(images) { images_.clear(); }
+
+    bool appendBlocks(const std::uint8_t *bytes, std::size_t count, std::string &) override
+    {
+        blocks_.insert(blocks_.end(), bytes, bytes + count);
+        return true;
     }
-}
+
+    bool finishCabinet(const std::string &name, const std::vector<std::uint8_t> &head, std::string &) override
+    {
+        CabinetImage image;
+        image.name = name;
+        image.bytes.reserve(head.size() + blocks_.size());
+        image.bytes.assign(head.begin(), head.end());
+        image.bytes.insert(image.bytes.end(), blocks_.begin(), blocks_.end());
+        blocks_.clear();
+        images_.push_back(std::move(image));
+        return true;
+    }
+
+private:
+    std::vector<CabinetImage> &images_;
+    std::vector<std::uint8_t> blocks_;
+};
 
 }  // namespace
 
@@ -125,38 +146,23 @@ bool Writer::build(std::vector<CabinetImage> &cabinets)
         return impl_->fail("a writer builds only once");
     }
     impl_->built = true;
-    return layOutCabinets(impl_->options, impl_->files, cabinets, impl_->error);
+    CabinetImages images(cabinets);
+    return layOutCabinets(impl_->options, impl_->files, images, impl_->error);
 }
 
 bool Writer::buildToDirectory(const std::string &directory, std::vector<std::string> *writtenPaths)
 {
-    std::vector<CabinetImage> cabinets;
-    if (!build(cabinets)) {
-        return false;
+    if (impl_->built) {
+        return impl_->fail("a writer builds only once");
     }
-    std::string folder = directory;
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
-        folder += '/';
-    }
-    // A set is written whole or not at all: a failure removes the members
-    // written so far and the one begun.
+    impl_->built = true;
+    // A set is written whole or not at all: the cabinets get their names
+    // only once the last one is complete.
+    CabinetFiles files(directory);
     std::vector<std::string> written;
-    for (const CabinetImage &cabinet : cabinets) {
-        const std::string path = folder + cabinet.name;
-        std::FILE *out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr) {
-            const std::string reason = std::strerror(errno);
-            removeAll(written);
-            return impl_->fail(path + ": cannot create: " + reason);
-        }
-        written.push_back(path);
-        const bool complete = std::fwrite(cabinet.bytes.data(), 1, cabinet.bytes.size(), out) == cabinet.bytes.size();
-        const bool closed = std::fclose(out) == 0;
-        if (!complete || !closed) {
-            const std::string reason = std::strerror(errno);
-            removeAll(written);
-            return impl_->fail(path + ": cannot write: " + reason);
-        }
+    if (!layOutCabinets(impl_->options, impl_->files, files, impl_->error) ||
+        !files.commit(written, impl_->error)) {
+        return false;
     }
     if (writtenPaths != nullptr) {
         writtenPaths->insert(writtenPaths->end(), written.begin(), written.end());

@@ -2,10 +2,10 @@
 // of files, for the command-line tool and for the tests of the engine.
 //
 // Usage: make a Writer with Options, add files in the order they are to be
-// stored, optionally begin new folders with beginFolder, then call build. The
-// writer holds everything in memory until build; files added by path are read
-// during build. Every operation answers true on success; on failure, error()
-// says why. The writer never throws on bad input.
+// stored, optionally begin new folders with beginFolder, then call build or
+// buildToDirectory. Files added by path are read during the build, a block at
+// a time. Every operation answers true on success; on failure, error() says
+// why. The writer never throws on bad input.
 //
 // Layout decisions that a reader of the output can rely on:
 // - Within a folder, every data block except the folder's last holds exactly
@@ -151,7 +151,12 @@ public:
     // Lays out and encodes everything added so far. One image per cabinet, in
     // set order. The writer may be built only once.
     bool build(std::vector<CabinetImage> &cabinets);
-    // Builds and writes the images into directory (which must exist).
+    // Builds the same cabinets as build but writes each into directory (which
+    // must exist) as it is completed, so memory stays within a few megabytes
+    // whatever the size of the input or of the cabinets. The cabinets take
+    // their names only when the whole set is written: a build that fails
+    // leaves no cabinet behind and files of the same names as they were.
+    // Temporary files (NAME.PID.tmp, blocks.PID.tmp) lie in directory meanwhile.
     bool buildToDirectory(const std::string &directory, std::vector<std::string> *writtenPaths = nullptr);
 
     const std::string &error() const;

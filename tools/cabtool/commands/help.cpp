@@ -132,7 +132,10 @@ const char kCreate[] = R"(usage: cabtool create [OPTION...] -o OUT.cab FILE|FOLD
 Packs the files under the names given: relative folders are kept, with
 backslashes; absolute paths and paths with ".." keep only their file name. A
 folder is added with everything below it, stored as FOLDER\NAME. Dates and
-the read-only attribute come from the files unless given.
+the read-only attribute come from the files unless given. Cabinets are
+written as they fill, in a few megabytes of memory whatever the input's size,
+under temporary names beside OUT.cab; they take their names when the whole
+set is written, so a create that fails leaves no cabinet behind.
 
 Options:
   -o OUT.cab        the cabinet to write; with --max-cabinet the output is a

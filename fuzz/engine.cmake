@@ -14,8 +14,13 @@ if(NOT WIN32 AND TARGET cabinet)
   target_link_libraries(engine_fuzz_replay PRIVATE cabinet)
 
   if(TARGET cabwriter)
-    add_executable(make_engine_seeds ${ENGINE_FUZZ_DIR}/make_seeds.cpp)
-    target_link_libraries(make_engine_seeds PRIVATE cabwriter)
+    # The sets laid out byte by byte come from the engine tests' builder.
+    set(ENGINE_TESTS_DIR ${ENGINE_FUZZ_DIR}/../tests)
+    add_executable(make_engine_seeds ${ENGINE_FUZZ_DIR}/make_seeds.cpp ${ENGINE_TESTS_DIR}/host/engine/continued_set.cpp
+                                     ${ENGINE_TESTS_DIR}/host/engine/fake_io.cpp ${ENGINE_TESTS_DIR}/support/zlib_blocks.cpp)
+    target_include_directories(make_engine_seeds PRIVATE ${ENGINE_TESTS_DIR} ${ENGINE_TESTS_DIR}/host/engine
+                                                         ${ENGINE_CABINET_DIR})
+    target_link_libraries(make_engine_seeds PRIVATE cabwriter cabinet)
 
     set(ENGINE_SEED_DIR ${CMAKE_CURRENT_BINARY_DIR}/engine-seeds)
     add_test(NAME fuzz.engine_seeds COMMAND make_engine_seeds ${ENGINE_SEED_DIR})

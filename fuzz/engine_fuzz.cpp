@@ -45,7 +45,8 @@ struct Behaviour {
     std::uint8_t needMode = 0;       // bit 0 rewrites the path, bit 1 fills the path buffer without a terminator
     std::uint8_t pathLength = 0;
     std::uint8_t callMode = 0;       // bit 0 second extract on the last cabinet, bit 1 probe first, bit 2 empty folder
-                                     // part, bit 3 a folder part of 244 to 257 characters
+                                     // part, bit 3 a folder part of 244 to 257 characters, bit 4 (instead of bit 0)
+                                     // walk the set: again on the cabinet a call switched into, else on the next
     std::uint8_t fillByte = 0;       // what fresh allocations hold
 };
 
@@ -633,7 +634,17 @@ void runSession(State &state)
         probeAll(engine, &error);
     }
     runExtract(engine, &error, 0, "first.cab");
-    if ((state.b.callMode & 1) != 0 && state.serving < state.cabinets.size()) {
+    if ((state.b.callMode & 0x10) != 0) {
+        // As a caller walking a set from its first cabinet does, so that a
+        // folder that runs on is decoded on from one call into the next.
+        for (std::size_t at = 0, calls = 1; calls < 2 * kMaxCabinets; ++calls) {
+            at = state.serving != at ? state.serving : at + 1;
+            if (at >= state.cabinets.size()) {
+                break;
+            }
+            runExtract(engine, &error, at, "later.cab");
+        }
+    } else if ((state.b.callMode & 1) != 0 && state.serving < state.cabinets.size()) {
         // As a caller of a set does: once more on the last cabinet opened,
         // whose continued files now come as ContinuedFile.
         runExtract(engine, &error, state.serving, "later.cab");

@@ -1,9 +1,14 @@
 // Writes the seed inputs of the engine fuzz target into a folder: valid
-// cabinets of every shape the writer can make (stored, MSZIP and Quantum folders, several
-// folders, reserves, sets with split blocks and continued files), some bare and
-// some in the framed form that also sets the caller's behaviour.
+// cabinets of every shape the writer can make (every method, several folders,
+// reserves, sets with split blocks and continued files, sets whose folder runs
+// on with files beginning in it in the later cabinets), sets of that last kind
+// laid out byte by byte as other writers make them (a file ending exactly at a
+// cabinet edge, nothing crossing it), and later cabinets of such sets alone;
+// some bare and some in the framed form that also sets the caller's behaviour.
 //
 // Usage: make_engine_seeds FOLDER
+#include "continued_set.h"
+
 #include <cabinet/writer.h>
 
 #include <cstdint>
@@ -54,7 +59,32 @@ struct Seed {
     std::vector<std::pair<std::string, Bytes>> files;
     std::vector<std::size_t> newFolderBefore;  // file positions that begin a stored folder
     std::vector<std::uint8_t> behaviour;       // empty: bare first cabinet
+    std::uint32_t parts = 0;                   // cabinets wanted: the size limit is found for them
 };
+
+bool build(const Seed &seed, std::vector<cabwriter::CabinetImage> &images);
+
+// With parts set: the largest size limit, in steps, that gives that many cabinets.
+bool buildInParts(const Seed &seed, std::vector<cabwriter::CabinetImage> &images)
+{
+    if (seed.parts == 0 || seed.options.maxCabinetSize != 0) {
+        return build(seed, images);
+    }
+    std::vector<cabwriter::CabinetImage> whole;
+    if (!build(seed, whole)) {
+        return false;
+    }
+    Seed limited = seed;
+    for (std::uint32_t limit = static_cast<std::uint32_t>(whole[0].bytes.size()); limit > 1000; limit -= limit / 50) {
+        limited.options.maxCabinetSize = limit;
+        images.clear();
+        if (build(limited, images) && images.size() == seed.parts) {
+            return true;
+        }
+    }
+    std::fprintf(stderr, "%s: no limit gives %u cabinets\n", seed.name.c_str(), seed.parts);
+    return false;
+}
 
 bool build(const Seed &seed, std::vector<cabwriter::CabinetImage> &images)
 {
@@ -100,6 +130,61 @@ Bytes frame(const std::vector<cabwriter::CabinetImage> &images, const std::vecto
         out.insert(out.end(), images[i].bytes.begin(), images[i].bytes.end());
     }
     return out;
+}
+
+// Sets laid out byte by byte as other writers make them, for every method:
+// in two cabinets a file ends exactly at the edge and the next begins the
+// later cabinet's part of the folder, with nothing crossing (no continued
+// entry); in three, with reserves, a file crosses a split block at the first
+// edge and one ends exactly at the second. Each walked from its first cabinet,
+// and its later cabinets without the first: the second cabinet bare, and the
+// last two framed.
+bool addLaidOutSets(std::vector<std::pair<std::string, Bytes>> &inputs)
+{
+    using enginetest::SetLayout;
+    const struct {
+        const char *name;
+        std::uint16_t type;
+    } methods[] = {{"stored", 0x0000}, {"mszip", 0x0001}, {"lzx", 0x1003}, {"quantum", 0x1002}};
+    const std::vector<std::uint8_t> walk = {0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0x10, 0};
+    for (const auto &method : methods) {
+        // Stored data in small blocks keeps the seeds short.
+        const std::uint32_t b = method.type == 0 ? 4096 : 32768;
+        SetLayout two;
+        two.streamSize = 2 * b + b / 8;
+        two.edges = {{1, false}};
+        two.files = {{"a", 0, b}, {"c", b, b / 4}, {"d", b + b / 4, b - b / 8}};
+        SetLayout three;
+        three.streamSize = 4 * b;
+        three.edges = {{1, true}, {2, false}};
+        three.files = {{"a", 0, b / 4},          {"b", b / 4, b},     {"c", b + b / 4, b / 4},
+                       {"e", b + b / 2, b / 2}, {"f", 2 * b, b / 8}, {"g", 2 * b + b / 8, 2 * b - b / 8}};
+        three.reserves = true;
+        for (SetLayout *layout : {&two, &three}) {
+            layout->storedBlockSize = b;
+            if (method.type != 0) {
+                layout->content = pattern(layout->streamSize, method.type);
+            }
+            enginetest::BuiltSet set;
+            std::string why;
+            if (!enginetest::buildContinuedSet(method.type, *layout, set, why)) {
+                std::fprintf(stderr, "laid-out %s set: %s\n", method.name, why.c_str());
+                return false;
+            }
+            std::vector<cabwriter::CabinetImage> images;
+            for (std::size_t k = 0; k < set.cabinets.size(); ++k) {
+                images.push_back({set.names[k], set.cabinets[k]});
+            }
+            const std::string name = std::string("laid-out") + std::to_string(images.size()) + "-" + method.name;
+            inputs.emplace_back(name, frame(images, walk));
+            if (images.size() == 2) {
+                inputs.emplace_back(name + "-second-alone", images[1].bytes);
+            } else {
+                inputs.emplace_back(name + "-later-alone", frame({images[1], images[2]}, walk));
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -203,21 +288,71 @@ int main(int argc, char **argv)
         seeds.push_back(s);
     }
 
-    int written = 0;
+    // Folders that run on with files beginning in them in the later cabinets,
+    // from the writer: every method in two and three cabinets, the three with
+    // reserves; the stored ones split blocks at every edge.
+    const Method methods[] = {Method::None, Method::Mszip, Method::Lzx, Method::Quantum};
+    const char *const methodNames[] = {"stored", "mszip", "lzx", "quantum"};
+    for (std::size_t m = 0; m < 4; ++m) {
+        for (std::uint32_t parts : {2u, 3u}) {
+            Seed s;
+            s.name = std::string("continued") + std::to_string(parts) + "-" + methodNames[m];
+            s.options.compression = cabwriter::Compression{methods[m], 16};
+            s.options.continueFolders = true;
+            s.options.setId = static_cast<std::uint16_t>(0x6000 + m);
+            if (parts == 3) {
+                s.options.cabinetReserve = 4;
+                s.options.folderReserve = 2;
+                s.options.blockReserve = 3;
+                s.options.reserveFill = 0x5C;
+            }
+            for (std::uint32_t i = 0; i < 6; ++i) {
+                s.files.push_back({"c" + std::to_string(i), i % 2 == 0 ? pattern(6000 + 1500 * i, 40 + i)
+                                                                      : noise(2500 + 500 * i, 50 + i)});
+            }
+            s.parts = parts;
+            s.behaviour = {0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(parts == 2 ? 0x11 : 0x10), 0};
+            seeds.push_back(s);
+        }
+    }
+    // The writer's file that ends exactly where its cabinet does: the tail of
+    // a is the first piece of a split block, and b and c follow in the second.
+    {
+        Seed s;
+        s.name = "continued-edge-stored";
+        s.options.compression.method = Method::None;
+        s.options.continueFolders = true;
+        // Header with the next cabinet's names, one folder entry, three file
+        // entries, one block header and a's 5000 bytes.
+        s.options.maxCabinetSize = 36 + 9 + 6 + 8 + 3 * 18 + 8 + 5000;
+        s.files = {{"a", noise(5000, 60)}, {"b", noise(700, 61)}, {"c", pattern(900, 62)}};
+        s.parts = 2;
+        s.behaviour = {0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0x10, 0};
+        seeds.push_back(s);
+    }
+
+    std::vector<std::pair<std::string, Bytes>> inputs;
     for (const Seed &seed : seeds) {
         std::vector<cabwriter::CabinetImage> images;
-        if (!build(seed, images)) {
+        if (!buildInParts(seed, images)) {
             return 1;
         }
         if (images.size() > 3) {
             std::fprintf(stderr, "%s: %zu cabinets, more than a seed may hold\n", seed.name.c_str(), images.size());
             return 1;
         }
-        Bytes bytes = (seed.behaviour.empty() && images.size() == 1) ? images[0].bytes : frame(images, seed.behaviour);
-        std::ofstream out(folder / (seed.name + ".cab"), std::ios::binary);
+        inputs.emplace_back(seed.name, (seed.behaviour.empty() && images.size() == 1) ? images[0].bytes
+                                                                                    : frame(images, seed.behaviour));
+    }
+    if (!addLaidOutSets(inputs)) {
+        return 1;
+    }
+    int written = 0;
+    for (const auto &[name, bytes] : inputs) {
+        std::ofstream out(folder / (name + ".cab"), std::ios::binary);
         out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / seed.name).string().c_str());
+            std::fprintf(stderr, "cannot write %s\n", (folder / name).string().c_str());
             return 1;
         }
         ++written;

@@ -4,9 +4,9 @@
 # cabinet. Checked through list, cabinet by cabinet: every file begins in
 # exactly one cabinet, in the order given; the files that go on are the next
 # cabinet's continued ones; a later cabinet holds that one folder and begins
-# files in it. Then the engine reads them back: walked from the first cabinet
-# every file comes out byte-exact, and the second cabinet alone refuses the
-# files that begin in its continued folder.
+# files in it. Then the engine and salvage read them back: walked from the
+# first cabinet every file comes out byte-exact, and the second cabinet alone
+# refuses the files that begin in its continued folder.
 . "$(dirname "$0")/cabtool_common.inc"
 
 cd "$WORK" || exit 1
@@ -73,8 +73,11 @@ for method in none mszip lzx quantum; do
     dir="set-$method-$parts"
     expect_status 0 "$method in $parts: test from R.cab" "$CABTOOL" test "$dir/R.cab"
     expect_status 0 "$method in $parts: extract from R.cab" "$CABTOOL" extract -d "$dir/out" "$dir/R.cab"
+    # Salvage carries the decoder on from cabinet to cabinet as well.
+    expect_status 0 "$method in $parts: extract --salvage from R.cab" "$CABTOOL" extract --salvage -d "$dir/salvaged" "$dir/R.cab"
     for f in $FILES; do
       cmp -s "$f" "$dir/out/$f" || fail "$method in $parts: $f differs after extracting the set"
+      cmp -s "$f" "$dir/salvaged/$f" || fail "$method in $parts: $f differs after salvaging the set"
     done
     expect_status 1 "$method in $parts: test R2.cab alone" "$CABTOOL" test "$dir/R2.cab"
   done

@@ -2,7 +2,9 @@
 """Writes a set of cabinets laid out as other writers make them: one folder runs
 from s1.cab on into the later cabinets, and further files begin inside it
 there (folder index 0, offsets from the start of the whole folder). The last
-cabinet also holds a stored folder of its own with tail.txt. The files
+cabinet also holds a stored folder of its own with tail.txt. In three cabinets
+D ends exactly at the second edge, so that E begins s3's part of the folder
+with no entry running on into it. The files
 themselves are written into FOLDER/files for comparison.
 
 usage: make_continued_set.py FOLDER stored|mszip 2|3
@@ -75,7 +77,9 @@ def main(argv):
         files.append((b'D.bin', 47000, 43000))
         edges = [1]
     else:
-        files += [(b'D.bin', 47000, 53000), (b'E.bin', 100000, 30000)]
+        # D ends exactly at the second edge: E begins s3's part of the folder
+        # with no entry running on into it.
+        files += [(b'D.bin', 47000, 51304), (b'E.bin', 98304, 31696)]
         edges = [1, 3]
     blocks = encode(method, stream)
     type_word = 0 if method == 'stored' else 1

@@ -1,12 +1,10 @@
-// Sets laid out as other writers make them: one folder runs on from cabinet to
-// cabinet, and further files begin inside it in the later cabinets (folder
-// index 0 there), their offsets counting from the start of the whole folder.
-// The cabinets are put together here byte by byte, with data from the
-// project's encoders (zlib for MSZIP), not by the writer.
+// Sets whose folder runs on from cabinet to cabinet with files beginning
+// inside it in the later cabinets (see continued_set.h), walked and taken
+// apart through the engine.
+#include "continued_set.h"
 #include "engine_fixture.h"
 
-#include "writer/encoder.h"
-
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -21,169 +19,13 @@ struct Method {
 };
 const Method kMethods[] = {{"stored", 0x0000}, {"mszip", 0x0001}, {"quantum", 0x1002}, {"lzx", 0x1003}};
 
-std::vector<BlockPlan> encodeFolder(std::uint16_t type, const Bytes &stream)
-{
-    std::string why;
-    std::unique_ptr<cabwriter::BlockEncoder> encoder;
-    switch (type & 0x0F) {
-    case 0: return storedBlocks(stream);
-    case 1: return mszipBlocks(stream);
-    case 2: encoder = cabwriter::makeQuantumEncoder(type >> 8 & 0x1F, why); break;
-    default: {
-        cabwriter::LzxSettings settings;
-        settings.windowBits = type >> 8 & 0x1F;
-        encoder = cabwriter::makeLzxEncoder(settings, why);
-    }
-    }
-    EXPECT_TRUE(encoder) << why;
-    std::vector<cabwriter::EncodedBlock> ready;
-    for (std::size_t at = 0; encoder && at < stream.size(); at += 32768) {
-        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(32768, stream.size() - at));
-        EXPECT_TRUE(encoder->queueBlock(stream.data() + at, n, ready, why)) << why;
-    }
-    EXPECT_TRUE(encoder && encoder->flush(ready, why)) << why;
-    std::vector<BlockPlan> blocks;
-    for (cabwriter::EncodedBlock &b : ready) {
-        blocks.push_back({std::move(b.data), static_cast<std::uint16_t>(b.uncompressed), true, {}});
-    }
-    return blocks;
-}
-
-struct SetFile {
-    std::string name;
-    std::uint32_t offset, size;
-};
-
-// Where cabinet k+1 begins: at data block `block` of the folder, whose bytes are
-// split between the two cabinets when `split` is set (its uncompressed bytes
-// then count to the later cabinet, where the block is completed).
-struct Edge {
-    std::size_t block;
-    bool split;
-};
-
-struct SetLayout {
-    std::size_t streamSize;
-    std::vector<Edge> edges;
-    std::vector<SetFile> files;
-    bool reserves = false;
-};
-
-std::string cabName(std::size_t k)
-{
-    return "s" + std::to_string(k + 1) + ".cab";
-}
-
-// The cabinets of a layout, with a small stored folder holding "tail" after the
-// continued folder in the last cabinet.
-struct BuiltSet {
-    Bytes stream;
-    Bytes tail;
-    std::vector<SetFile> files;
-    std::vector<std::string> names;
-    std::vector<std::vector<std::string>> beginIn;  // files that begin in each cabinet
-    std::size_t pieces = 0;                          // data-block pieces in the whole set
-
-    Bytes expected(const std::string &name) const
-    {
-        if (name == "tail") {
-            return tail;
-        }
-        for (const SetFile &f : files) {
-            if (f.name == name) {
-                return Bytes(stream.begin() + f.offset, stream.begin() + f.offset + f.size);
-            }
-        }
-        return {};
-    }
-};
-
 BuiltSet buildSet(FakeIo &fake, std::uint16_t type, const SetLayout &layout)
 {
     BuiltSet set;
-    set.stream = patternBytes(layout.streamSize, type + 7u);
-    set.tail = patternBytes(3000, 99);
-    set.files = layout.files;
-    const std::vector<BlockPlan> blocks = encodeFolder(type, set.stream);
-    const std::size_t cabinets = layout.edges.size() + 1;
-
-    // Uncompressed start of each cabinet's part and the blocks it holds.
-    std::vector<std::uint32_t> from{0};
-    std::vector<std::vector<BlockPlan>> held(cabinets);
-    std::size_t b = 0;
-    for (std::size_t k = 0; k < cabinets; ++k) {
-        const std::size_t end = k < layout.edges.size() ? layout.edges[k].block : blocks.size();
-        if (k > 0 && layout.edges[k - 1].split) {
-            const BlockPlan &whole = blocks[b];
-            const std::size_t half = whole.data.size() / 2;
-            held[k - 1].push_back({Bytes(whole.data.begin(), whole.data.begin() + half), 0, true, {}});
-            held[k].push_back({Bytes(whole.data.begin() + half, whole.data.end()), whole.uncompressed, true, {}});
-            ++b;
-        }
-        for (; b < end; ++b) {
-            held[k].push_back(blocks[b]);
-        }
-        if (k + 1 < cabinets) {
-            std::uint32_t at = 0;
-            for (std::size_t i = 0; i < layout.edges[k].block; ++i) {
-                at += blocks[i].uncompressed;
-            }
-            from.push_back(at);
-        }
-    }
-    from.push_back(0xFFFFFFFF);
-
-    for (std::size_t k = 0; k < cabinets; ++k) {
-        CabPlan plan;
-        plan.index = static_cast<std::uint16_t>(k);
-        plan.hasPrevious = k > 0;
-        plan.previousCabinet = k > 0 ? cabName(k - 1) : "";
-        plan.previousDisk = "disk";
-        plan.hasNext = k + 1 < cabinets;
-        plan.nextCabinet = cabName(k + 1);
-        plan.nextDisk = "disk";
-        if (layout.reserves) {
-            plan.reserveFlag = true;
-            plan.cabinetReserve = Bytes(6, static_cast<std::uint8_t>(0xC0 + k));
-            plan.folderReserve = 3;
-            plan.blockReserve = 5;
-            for (BlockPlan &p : held[k]) {
-                p.reserve = Bytes(5, 0xBB);
-            }
-        }
-        plan.folders.push_back({type, held[k], layout.reserves ? Bytes(3, 0xAA) : Bytes()});
-        set.pieces += held[k].size();
-        set.beginIn.emplace_back();
-        std::vector<FilePlan> begun;
-        for (const SetFile &f : layout.files) {
-            const bool before = f.offset < from[k];
-            const bool after = f.offset + f.size > from[k + 1];
-            const bool begins = !before && f.offset < from[k + 1];
-            const bool reaches = before && f.offset + f.size > from[k];
-            std::uint16_t folder = 0;
-            if (reaches) {
-                folder = after ? 0xFFFF : 0xFFFD;
-            } else if (begins) {
-                folder = after ? 0xFFFE : 0;
-                set.beginIn[k].push_back(f.name);
-            } else {
-                continue;
-            }
-            (reaches ? plan.files : begun).push_back(fileAt(f.name, f.size, f.offset, folder));
-        }
-        plan.files.insert(plan.files.end(), begun.begin(), begun.end());
-        if (k + 1 == cabinets) {
-            FolderPlan tail{0, storedBlocks(set.tail), layout.reserves ? Bytes(3, 0xAA) : Bytes()};
-            for (BlockPlan &p : tail.blocks) {
-                p.reserve = layout.reserves ? Bytes(5, 0xBB) : Bytes();
-            }
-            set.pieces += tail.blocks.size();
-            plan.folders.push_back(tail);
-            plan.files.push_back(fileAt("tail", static_cast<std::uint32_t>(set.tail.size()), 0, 1));
-            set.beginIn[k].push_back("tail");
-        }
-        set.names.push_back(cabName(k));
-        fake.files["cabs/" + cabName(k)] = buildCabinet(plan);
+    std::string why;
+    EXPECT_TRUE(buildContinuedSet(type, layout, set, why)) << why;
+    for (std::size_t k = 0; k < set.names.size(); ++k) {
+        fake.files["cabs/" + set.names[k]] = set.cabinets[k];
     }
     return set;
 }

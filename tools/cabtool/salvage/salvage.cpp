@@ -418,7 +418,10 @@ void Salvager::run()
             // Empty: nothing to decode.
             FolderFeeder empty(*this, {i});
         } else if (set_.folders[file.folder].startsEarlier) {
-            results_[i].outcome = Outcome::Unreachable;
+            // A file that begins here inside that folder is lost without the
+            // earlier cabinets, as the engine refuses it.
+            results_[i].outcome = file.begunEarlier ? Outcome::Unreachable : Outcome::Refused;
+            results_[i].why = file.begunEarlier ? "" : describeError(CabErrorCode::PreviousCabinetNeeded);
         } else {
             byFolder[file.folder].push_back(i);
         }

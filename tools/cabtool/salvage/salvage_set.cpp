@@ -127,6 +127,32 @@ bool listsContinued(const std::vector<RawEntry> &entries, std::uint16_t a, std::
     return false;
 }
 
+// Folder 0 of a cabinet that names a previous one began in an earlier cabinet
+// when an entry runs on into it, or when no file with data begins at its
+// offset 0: files may begin inside a folder that runs on, with offsets from
+// where it began, and a file can end exactly where the earlier cabinet's part
+// does. The engine decides the same way.
+bool folderZeroBeganEarlier(const std::vector<RawEntry> &entries, std::uint16_t folderCount)
+{
+    bool folderZeroHasData = false;
+    for (const RawEntry &entry : entries) {
+        std::uint16_t folder = entry.folderIndex;
+        if (folder == kFromPrevious || folder == kBothWays) {
+            return true;
+        }
+        if (folder == kToNext && folderCount != 0) {
+            folder = static_cast<std::uint16_t>(folderCount - 1);
+        }
+        if (folder == 0 && entry.file.size != 0) {
+            if (entry.file.offset == 0) {
+                return false;
+            }
+            folderZeroHasData = true;
+        }
+    }
+    return folderZeroHasData;
+}
+
 // What each cabinet adds to the set: its folders, the first of which goes on
 // with the last folder of the cabinet before it when a file runs on between
 // them, and its file entries, each placed in the folder stream it reads from.
@@ -137,7 +163,7 @@ public:
     void addCabinet(CabinetBytes &cab, std::uint64_t base, const Layout &layout, const std::string &path, bool first)
     {
         std::vector<RawEntry> entries = readEntries(cab, layout, path, set_.problems);
-        const bool fromEarlier = (layout.flags & kFlagPrevious) != 0 && listsContinued(entries, kFromPrevious, kBothWays);
+        const bool fromEarlier = (layout.flags & kFlagPrevious) != 0 && folderZeroBeganEarlier(entries, layout.folderCount);
         const bool joins = !first && !lastFolders_.empty() && (fromEarlier || previousRunsOn_);
         std::vector<std::size_t> folders;
         for (unsigned i = 0; i < layout.folderCount; ++i) {
@@ -207,6 +233,7 @@ private:
         if (listedBefore && known) {
             return;
         }
+        file.begunEarlier = listedBefore;
         set_.files.push_back(std::move(file));
     }
 

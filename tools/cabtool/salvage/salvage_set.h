@@ -80,6 +80,7 @@ struct SalvageFile {
     std::uint16_t time = 0;
     std::uint16_t attributes = 0;
     std::size_t folder = kNoFolder;  // into SalvageSet::folders; none for an empty file
+    bool begunEarlier = false;       // listed as running on from an earlier cabinet
 };
 
 struct SalvageSet {

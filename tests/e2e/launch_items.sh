@@ -39,11 +39,8 @@ xdotool mousemove --sync "$(cell_x 1 24)" "$(cell_y 24)"
 expect_pixel "missing item under the pointer hovered" "$(art 20113 3 4)" "$(cell_x 1 3)" "$(cell_y 4)"
 xdotool click 1
 BOXES=""
-for i in $(seq 1 25); do
-  BOXES=$(probe boxes)
-  echo "$BOXES" | grep -q '^boxes=0' || break
-  sleep 0.2
-done
+box_opened() { BOXES=$(probe boxes); ! grep -q '^boxes=0' <<<"$BOXES"; }
+poll 5 0.2 box_opened
 expect "a missing target shows one warning box" "boxes=1" "$(echo "$BOXES" | tail -n 1)"
 expect "its title" "title: OrvelAVランチャー" "$(echo "$BOXES" | sed -n '/^title:/p')"
 EXPECTED_TEXT=$'text: 登録されたファイルが見つかりません.\n登録し直すか,対象のアプリケーションをインストールしてください.'

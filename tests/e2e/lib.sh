@@ -25,8 +25,26 @@ SETTINGS_KEY='HKCU\SOFTWARE\KORVAX\Orvel Launcher\Settings'
 LAUNCHER_PID=""
 FRAME_XID=""
 FAILURES=0
-# E2E_PATIENCE=N makes every wait N times longer, for a slow (emulated) machine.
+# E2E_PATIENCE=N (a whole number) makes every wait N times longer, for a slow
+# (emulated) machine.
 PATIENCE="${E2E_PATIENCE:-1}"
+
+# poll SECONDS PAUSE COMMAND...: runs COMMAND every PAUSE seconds until it
+# succeeds (true) or SECONDS times PATIENCE have gone by (false). The bound is
+# a time, not a number of tries: where every try is slow (a Wine program that
+# takes seconds to start in an emulated machine) a wait still ends in time.
+# COMMAND runs in this shell, so it may set variables for the caller.
+poll() {
+  local pause=$2 now end
+  now=${EPOCHREALTIME//[!0-9]/}
+  end=$((now + $1 * PATIENCE * 1000000))
+  shift 2
+  until "$@"; do
+    now=${EPOCHREALTIME//[!0-9]/}
+    [ "$now" -lt "$end" ] || return 1
+    sleep "$pause"
+  done
+}
 
 # --- reporting -------------------------------------------------------------
 
@@ -108,14 +126,8 @@ rec_count() {
 rec_last() { tail -n 1 "$APP_DIR/tools/r$1/cwd.log" 2>/dev/null | tr -d '\r'; }
 
 # wait_rec N COUNT: waits until recorder N has been started COUNT times.
-wait_rec() {
-  local i
-  for i in $(seq 1 $((50 * PATIENCE))); do
-    [ "$(rec_count "$1")" -ge "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
+wait_rec() { poll 10 0.2 rec_reached "$1" "$2"; }
+rec_reached() { [ "$(rec_count "$1")" -ge "$2" ]; }
 
 # --- registry --------------------------------------------------------------
 
@@ -165,14 +177,8 @@ start_launcher() {
 }
 
 # wait_frame: polls until a frame exists (10 s at most, times PATIENCE).
-wait_frame() {
-  local i
-  for i in $(seq 1 $((50 * PATIENCE))); do
-    probe frame >/dev/null && return 0
-    sleep 0.2
-  done
-  return 1
-}
+wait_frame() { poll 10 0.2 frame_up; }
+frame_up() { probe frame >/dev/null; }
 
 # read_frame: sets FX FY FW FH CLIENT ("W H") LIMIT_X LIMIT_Y WORK_LEFT
 # WORK_TOP WORK_RIGHT WORK_BOTTOM SWITCH_SHOWN ICONIC FOREGROUND.
@@ -191,28 +197,15 @@ read_frame() {
 # wait_size WIDTH HEIGHT: polls the frame for up to 4 s until it has that
 # size (Wine delivers pointer events with some delay); read_frame is current
 # afterwards either way.
-wait_size() {
-  local i
-  for i in $(seq 1 $((20 * PATIENCE))); do
-    read_frame
-    [ "$FW $FH" = "$1 $2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
+wait_size() { poll 4 0.2 frame_has_size "$1" "$2"; }
+frame_has_size() { read_frame; [ "$FW $FH" = "$1 $2" ]; }
 
 # wait_launcher_exit [SECONDS]: true when the launcher process has ended.
-wait_launcher_exit() {
-  local limit=$(( ${1:-10} * 5 * PATIENCE )) i
-  for i in $(seq 1 "$limit"); do
-    if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
-      wait "$LAUNCHER_PID" 2>/dev/null
-      LAUNCHER_PID=""
-      return 0
-    fi
-    sleep 0.2
-  done
-  return 1
+wait_launcher_exit() { poll "${1:-10}" 0.2 launcher_ended; }
+launcher_ended() {
+  kill -0 "$LAUNCHER_PID" 2>/dev/null && return 1
+  wait "$LAUNCHER_PID" 2>/dev/null
+  LAUNCHER_PID=""
 }
 
 stop_launcher() {
@@ -257,16 +250,17 @@ pixel() { hex_at "$SHOT" "$1" "$2"; }
 # expect_pixel WHAT EXPECTED X Y: polls the screen for up to 4 s, since
 # Wine may take a moment to deliver a pointer event and repaint.
 expect_pixel() {
-  local shot="$E2E_DIR/poll.png" got="" i
-  for i in $(seq 1 $((12 * PATIENCE))); do
-    import -window root "$shot"
-    got=$(hex_at "$shot" "$3" "$4")
-    [ "$got" = "$2" ] && break
-    sleep 0.3
-  done
+  local shot="$E2E_DIR/poll.png" got=""
+  poll 4 0.3 screen_pixel_is "$2" "$3" "$4"
   SHOT="$shot"
   expect "$1" "$2" "$got"
   [ "$got" = "$2" ] || cp "$shot" "$E2E_DIR/failed-$(echo "$1" | tr -c 'A-Za-z0-9' '-').png"
+}
+
+screen_pixel_is() {
+  import -window root "$shot"
+  got=$(hex_at "$shot" "$2" "$3")
+  [ "$got" = "$1" ]
 }
 
 # count_colour COLOUR X Y W H: pixels of that colour in a part of the last

@@ -11,15 +11,8 @@ start_launcher
 read_frame
 
 # wait_tip TEXT: polls the shown tip for up to 5 s; TIP holds the last one.
-wait_tip() {
-  local i
-  for i in $(seq 1 25); do
-    TIP=$(probe tooltip | sed -n 's/^tooltip=//p')
-    [ "$TIP" = "$1" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
+wait_tip() { poll 5 0.2 tip_is "$1"; }
+tip_is() { TIP=$(probe tooltip | sed -n 's/^tooltip=//p'); [ "$TIP" = "$1" ]; }
 
 # The close button sits at width - 20 in the title strip.
 xdotool mousemove --sync $((FX + FW - 20 + 6)) $((FY + 5 + 6))

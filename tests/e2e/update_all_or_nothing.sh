@@ -47,7 +47,7 @@ OLD=$(snapshot)
 make_cabinet -m mszip -- "${RELEASE[@]}"
 wine "$TOOLS_DIR/update_probe.exe" hold "$(winpath "$APP_DIR/z.txt")" 60 > "$E2E_DIR/hold.txt" 2>/dev/null &
 holder=$!
-for i in $(seq 1 100); do grep -q held "$E2E_DIR/hold.txt" && break; sleep 0.1; done
+poll 10 0.1 grep -q held "$E2E_DIR/hold.txt"
 expect "the destination is held" 1 "$(grep -c held "$E2E_DIR/hold.txt")"
 update_once
 expect "a held destination: failure" "$FAILED" "$BOX_TEXT"

@@ -66,14 +66,8 @@ journal() { [ -f "$APP_DIR/update.jnl" ] && echo 1 || echo 0; }
 leftovers() { find "$APP_DIR" \( -iname '*.tmp' -o -iname 'update.jnl' \) | wc -l | tr -d ' '; }
 # The updater's processes (a killed one may take a moment to go).
 updater_pids() { pgrep -f 'release[/\\]update\.exe'; }
-wait_gone() {
-  local i
-  for i in $(seq 1 100); do
-    [ -z "$(updater_pids)" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+wait_gone() { poll 10 0.1 no_updater; }
+no_updater() { [ -z "$(updater_pids)" ]; }
 
 # classify SNAPSHOT: old, new or mixed.
 classify() {

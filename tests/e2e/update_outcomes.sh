@@ -77,7 +77,7 @@ expect "the cut file is not left behind" 0 "$([ -f "$APP_DIR/s2.bin" ] && echo 1
 for i in 1 2 3 5 6 7; do stage "f$i.txt" "file $i"; done
 head -c 24000000 /dev/urandom > "$STAGE_DIR/f4.bin"
 make_cabinet -m mszip -- f1.txt f2.txt f3.txt f4.bin f5.txt f6.txt f7.txt
-uprobe watch f4.bin 40 > "$E2E_DIR/watched.txt" &
+uprobe watch f4.bin $((40 * PATIENCE)) > "$E2E_DIR/watched.txt" &
 watcher=$!
 sleep 2  # the watcher is looking before the updater starts
 run_update

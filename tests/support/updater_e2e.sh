@@ -85,13 +85,9 @@ run_update() {
 # and BOX_TEXT, and DLG_CAPTION, DLG_STATUS, DLG_PERCENT, DLG_CENTRE and
 # DLG_SCREEN_CENTRE ("X Y"; empty without a dialog).
 wait_box() {
-  local out="" i
+  local out=""
   BOX_TITLE=""; BOX_TEXT=""
-  for i in $(seq 1 $((100 * PATIENCE))); do
-    out=$(uprobe box) && [ -n "$out" ] && break
-    out=""
-    sleep 0.3
-  done
+  poll 30 0.3 box_shown || out=""
   BOX_TITLE=$(sed -n 's/^title: //p' <<<"$out")
   BOX_TEXT=$(sed -n '/^text: /,$p' <<<"$out" | sed '1s/^text: //')
   out=$(uprobe dialog)
@@ -102,19 +98,18 @@ wait_box() {
   DLG_SCREEN_CENTRE=$(sed -n 's/^screen: //p' <<<"$out")
 }
 
+box_shown() { out=$(uprobe box) && [ -n "$out" ]; }
+
 # finish_update: presses OK and waits for the updater to end; true when it did.
 finish_update() {
   uprobe ok >/dev/null
-  local i
-  for i in $(seq 1 $((50 * PATIENCE))); do
-    if ! kill -0 "$UPDATE_PID" 2>/dev/null; then
-      wait "$UPDATE_PID" 2>/dev/null
-      return 0
-    fi
-    sleep 0.2
-  done
+  poll 10 0.2 updater_ended && return 0
   kill "$UPDATE_PID" 2>/dev/null
   return 1
+}
+updater_ended() {
+  kill -0 "$UPDATE_PID" 2>/dev/null && return 1
+  wait "$UPDATE_PID" 2>/dev/null
 }
 
 # update_once: runs the updater, reads its outcome, presses OK.

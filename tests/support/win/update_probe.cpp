@@ -90,7 +90,9 @@ int PrintDialog()
 
 int Watch(const char* wanted, int seconds)
 {
-    for (int waited = 0; waited < seconds * 1000; waited += 5) {
+    // Bounded by the clock: a slow machine makes every look slow, not fewer.
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < static_cast<DWORD>(seconds) * 1000) {
         HWND dialog = Find(false);
         char status[1024] = {};
         if (dialog != nullptr)

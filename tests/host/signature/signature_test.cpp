@@ -79,7 +79,9 @@ std::vector<cabwriter::CabinetImage> build(cabwriter::Options options, std::size
 // reads the set back.
 MemoryFiles signedSet(const std::vector<cabwriter::CabinetImage> &images, const char *key = "TEST-ONLY-signing-key.pem")
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "cabsig_test";
+    // Each test runs in a process of its own, several at once: each gets its own folder.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+        (std::string("cabsig_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     for (const auto &image : images) {

@@ -3,6 +3,7 @@
 #include "lzx_format.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace cabwriter::lzx {
@@ -20,10 +21,37 @@ constexpr std::uint32_t kSlack = 8;
 // A match this long is taken at once, without looking one byte further.
 constexpr std::uint32_t kNiceLength = 48;
 
-std::uint32_t hash3(const std::uint8_t *p, unsigned shift)
+// Bytes that key the chains: five beat four and three on text, where a short
+// common word would otherwise fill a whole chain.
+constexpr unsigned kChainBytes = 5;
+// Heads of the tables of latest positions for 3 and 4 bytes: small enough to
+// stay in the cache.
+constexpr unsigned kRecentBits = 16;
+
+// Eight bytes at p in native order (p needs 8 readable bytes).
+std::uint64_t load64(const std::uint8_t *p)
 {
-    const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-    return (v * 2654435761u) >> shift;
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Four bytes at p in native order, for comparing.
+std::uint32_t load32(const std::uint8_t *p)
+{
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// A bits-wide hash of the first `bytes` bytes at p (1 to 8 bytes).
+template <unsigned bytes>
+std::uint32_t hashOf(const std::uint8_t *p, unsigned bits)
+{
+    const std::uint64_t all = load64(p);
+    const std::uint64_t v =
+        std::endian::native == std::endian::little ? all << (64 - 8 * bytes) : all >> (64 - 8 * bytes);
+    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
 // Rough bits saved by coding a match instead of its bytes as literals, used
@@ -39,7 +67,8 @@ int gainOf(std::uint32_t length, unsigned slot)
 
 Matcher::Matcher(unsigned windowBits, std::uint32_t maxPending, unsigned chainDepth)
     : window_(1u << windowBits), maxOffset_((1u << windowBits) - 3), chainDepth_(chainDepth),
-      hashShift_(32 - hashBitsFor(windowBits)), head_(std::size_t{1} << hashBitsFor(windowBits), -1)
+      hashBits_(hashBitsFor(windowBits)), head_(std::size_t{1} << hashBitsFor(windowBits), -1),
+      recent3_(std::size_t{1} << kRecentBits, -1), recent4_(std::size_t{1} << kRecentBits, -1)
 {
     // Twice the window, so that the buffer slides once per window of input.
     const std::uint32_t capacity = 2 * window_ + maxPending;
@@ -54,8 +83,10 @@ std::uint8_t *Matcher::append(std::uint32_t n)
         const std::uint32_t drop = parsed_ > window_ ? parsed_ - window_ : 0;
         const auto shift = static_cast<std::int32_t>(drop);
         std::memmove(buffer_.data(), buffer_.data() + drop, size_ - drop);
-        for (std::int32_t &h : head_) {
-            h = h >= shift ? h - shift : -1;
+        for (std::vector<std::int32_t> *table : {&head_, &recent3_, &recent4_}) {
+            for (std::int32_t &h : *table) {
+                h = h >= shift ? h - shift : -1;
+            }
         }
         for (std::uint32_t i = drop; i < size_; ++i) {
             const std::int32_t p = previous_[i];
@@ -71,12 +102,19 @@ std::uint8_t *Matcher::append(std::uint32_t n)
     return room;
 }
 
+// Positions whose first kChainBytes bytes are not all there yet wait for the
+// next append; at the end of the stream they are never entered, which costs
+// at most a match of a few bytes.
 void Matcher::insertUpTo(std::uint32_t at)
 {
-    while (inserted_ < at && inserted_ + 2 < size_) {
-        const std::uint32_t h = hash3(buffer_.data() + inserted_, hashShift_);
+    while (inserted_ < at && inserted_ + kChainBytes <= size_) {
+        const std::uint8_t *p = buffer_.data() + inserted_;
+        const auto position = static_cast<std::int32_t>(inserted_);
+        const std::uint32_t h = hashOf<kChainBytes>(p, hashBits_);
         previous_[inserted_] = head_[h];
-        head_[h] = static_cast<std::int32_t>(inserted_);
+        head_[h] = position;
+        recent3_[hashOf<3>(p, kRecentBits)] = position;
+        recent4_[hashOf<4>(p, kRecentBits)] = position;
         ++inserted_;
     }
 }
@@ -104,6 +142,24 @@ std::uint32_t Matcher::matchLength(std::uint32_t at, std::uint32_t from, std::ui
     return limit;
 }
 
+// Takes the candidate at from (a match of length bytes, 3 or more) as best
+// when it saves more; an offset equal to a repeated one is coded as the repeat.
+void Matcher::consider(std::uint32_t at, std::uint32_t from, std::uint32_t length, const Repeats &repeats,
+                       Match &best) const
+{
+    const std::uint32_t offset = at - from;
+    unsigned slot = slotOf(offset + 2);
+    for (unsigned k = 0; k < kRepeatSlots; ++k) {
+        if (repeats.r[k] == offset) {
+            slot = k;
+        }
+    }
+    const int gain = gainOf(length, slot);
+    if (gain > best.gain) {
+        best = Match{length, offset, slot, gain};
+    }
+}
+
 Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats &repeats)
 {
     Match best;
@@ -122,38 +178,42 @@ Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats 
         }
     }
     insertUpTo(at);
-    if (limit < 3 || at + 2 >= size_) {
+    if (limit < 3 || at + kChainBytes > size_) {
         return best;
     }
-    std::int32_t candidate = head_[hash3(buffer_.data() + at, hashShift_)];
+    const std::uint8_t *data = buffer_.data();
+    for (const std::int32_t recent : {recent3_[hashOf<3>(data + at, kRecentBits)],
+                                      recent4_[hashOf<4>(data + at, kRecentBits)]}) {
+        if (recent < 0 || at - static_cast<std::uint32_t>(recent) > maxOffset_) {
+            continue;
+        }
+        const auto from = static_cast<std::uint32_t>(recent);
+        const std::uint32_t length = matchLength(at, from, limit);
+        if (length >= 3) {
+            consider(at, from, length, repeats, best);
+        }
+    }
+
+    // Chain positions come in rising offset, so one no longer than the longest
+    // so far codes no cheaper: only a candidate that matches the byte at that
+    // length (checked with the three before it, at once) is measured.
     std::uint32_t longest = best.length;
-    for (unsigned depth = chainDepth_; candidate >= 0 && depth != 0; --depth) {
+    std::int32_t candidate = head_[hashOf<kChainBytes>(data + at, hashBits_)];
+    for (unsigned depth = chainDepth_; candidate >= 0 && depth != 0 && longest < limit; --depth) {
         const auto from = static_cast<std::uint32_t>(candidate);
-        const std::uint32_t offset = at - from;
-        if (offset > maxOffset_) {
+        if (at - from > maxOffset_) {
             break;
         }
         candidate = previous_[from];
-        if (longest >= limit || buffer_[from + longest] != buffer_[at + longest]) {
-            if (longest >= limit) {
-                break;
-            }
+        const std::uint32_t tail = longest >= 3 ? longest - 3 : 0;
+        if (load32(data + from + tail) != load32(data + at + tail)) {
             continue;
         }
         const std::uint32_t length = matchLength(at, from, limit);
         if (length < 3) {
             continue;
         }
-        unsigned slot = slotOf(offset + 2);
-        for (unsigned k = 0; k < kRepeatSlots; ++k) {
-            if (repeats.r[k] == offset) {
-                slot = k;
-            }
-        }
-        const int gain = gainOf(length, slot);
-        if (gain > best.gain) {
-            best = Match{length, offset, slot, gain};
-        }
+        consider(at, from, length, repeats, best);
         longest = std::max(longest, length);
     }
     return best;

@@ -1,6 +1,14 @@
 // The LZX encoder's match finder: a sliding buffer of the folder's stream with
 // hash chains, and a lazy parse of a stretch of it into literals and matches,
 // the three repeated offsets included.
+//
+// Candidates come from three places: the chains link every position by its
+// first kChainBytes bytes and are walked to the chain depth; two small tables
+// hold only the latest position for the first 3 and for the first 4 bytes,
+// since matches that short pay only at small offsets, where the latest one is
+// the best candidate. Keying the chains on more than 3 bytes keeps them free
+// of positions that share only a short prefix, so a shallow walk reaches as
+// far back among useful candidates as a deep one over 3-byte chains.
 #pragma once
 
 #include <cstdint>
@@ -45,20 +53,24 @@ private:
     };
 
     Match find(std::uint32_t at, std::uint32_t end, const Repeats &repeats);
+    void consider(std::uint32_t at, std::uint32_t from, std::uint32_t length, const Repeats &repeats,
+                  Match &best) const;
     void insertUpTo(std::uint32_t at);
     std::uint32_t matchLength(std::uint32_t at, std::uint32_t from, std::uint32_t limit) const;
 
     std::uint32_t window_;
     std::uint32_t maxOffset_;
     unsigned chainDepth_;
-    unsigned hashShift_;
+    unsigned hashBits_;
     std::vector<std::uint8_t> buffer_;
     std::uint32_t size_ = 0;
     std::uint64_t base_ = 0;
     std::uint32_t parsed_ = 0;    // buffer index up to which bytes were parsed
-    std::uint32_t inserted_ = 0;  // positions below this are in the chains
+    std::uint32_t inserted_ = 0;  // positions below this are in the chains and tables
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> previous_;
+    std::vector<std::int32_t> recent3_;  // -1 where no position has that hash
+    std::vector<std::int32_t> recent4_;
 };
 
 }  // namespace cabwriter::lzx

@@ -1,6 +1,7 @@
 // Fixed numbers of the LZX bit stream as the encoder writes it.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace cabwriter::lzx {
@@ -53,10 +54,7 @@ inline unsigned slotOf(std::uint32_t formatted)
     if (formatted >= (1u << 18)) {
         return 36 + ((formatted - (1u << 18)) >> 17);
     }
-    unsigned high = 31;
-    while ((formatted >> high) == 0) {
-        --high;
-    }
+    const unsigned high = static_cast<unsigned>(std::bit_width(formatted)) - 1;
     return 2 * high + ((formatted >> (high - 1)) & 1);
 }
 

@@ -131,11 +131,11 @@ std::uint32_t Matcher::matchLength(std::uint32_t at, std::uint32_t from, std::ui
         std::memcpy(&x, a + n, 8);
         std::memcpy(&y, b + n, 8);
         if (x != y) {
-            std::uint32_t same = 0;
-            while (a[n + same] == b[n + same]) {
-                ++same;
-            }
-            return std::min(limit, n + same);
+            // The first differing byte is the lowest in memory.
+            const std::uint64_t differ = x ^ y;
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(differ)
+                                                                       : std::countl_zero(differ);
+            return std::min(limit, n + static_cast<std::uint32_t>(bit) / 8);
         }
         n += 8;
     }

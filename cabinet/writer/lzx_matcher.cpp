@@ -54,6 +54,16 @@ std::uint32_t hashOf(const std::uint8_t *p, unsigned bits)
     return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
+// A hint that p will be read soon; no effect on the result.
+void prefetch(const void *p)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    static_cast<void>(p);
+#endif
+}
+
 // Rough bits saved by coding a match instead of its bytes as literals, used
 // only to compare candidates: repeats need no footer, long matches pay for a
 // length-tree symbol.
@@ -182,6 +192,11 @@ Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats 
         return best;
     }
     const std::uint8_t *data = buffer_.data();
+    if (at + 1 + kChainBytes <= size_) {
+        // The lazy parse looks one byte on next: fetch that chain's head while
+        // this walk waits on memory.
+        prefetch(&head_[hashOf<kChainBytes>(data + at + 1, hashBits_)]);
+    }
     for (const std::int32_t recent : {recent3_[hashOf<3>(data + at, kRecentBits)],
                                       recent4_[hashOf<4>(data + at, kRecentBits)]}) {
         if (recent < 0 || at - static_cast<std::uint32_t>(recent) > maxOffset_) {

@@ -24,8 +24,8 @@ constexpr std::uint32_t kNiceLength = 48;
 // Bytes that key the chains: five beat four and three on text, where a short
 // common word would otherwise fill a whole chain.
 constexpr unsigned kChainBytes = 5;
-// Heads of the tables of latest positions for 3 and 4 bytes: small enough to
-// stay in the cache.
+// Hash bits of the tables of latest positions for 3 and 4 bytes: small enough
+// for both to stay in the cache.
 constexpr unsigned kRecentBits = 16;
 
 // Eight bytes at p in native order (p needs 8 readable bytes).
@@ -209,9 +209,10 @@ Matcher::Match Matcher::find(std::uint32_t at, std::uint32_t end, const Repeats 
         }
     }
 
-    // Chain positions come in rising offset, so one no longer than the longest
-    // so far codes no cheaper: only a candidate that matches the byte at that
-    // length (checked with the three before it, at once) is measured.
+    // Chain positions come in rising offset, and the latest 3- and 4-byte
+    // positions are as a rule no further back, so one no longer than the
+    // longest so far codes no cheaper: only a candidate that matches the byte
+    // at that length (checked with the three before it, at once) is measured.
     std::uint32_t longest = best.length;
     std::int32_t candidate = head_[hashOf<kChainBytes>(data + at, hashBits_)];
     for (unsigned depth = chainDepth_; candidate >= 0 && depth != 0 && longest < limit; --depth) {

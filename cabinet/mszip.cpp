@@ -21,7 +21,16 @@
 #include "bitreader.h"
 #include "inflate_tables.h"
 
+#include <cstdint>
 #include <cstring>
+
+// On x86-64 the decoding loop is built a second time for processors with BMI2,
+// whose shifts take their count from any register and leave the flags alone:
+// the loop is mostly variable shifts of the bit buffer, which otherwise each
+// go through CL. Which one runs is settled when the decoder is created.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MSZIP_BMI2_LOOP 1
+#endif
 
 namespace {
 
@@ -42,6 +51,8 @@ struct InflateState {
     // reaches the window's end beyond this would read another folder's bytes or
     // memory never written.
     std::uint32_t filled;
+    // Whether the BMI2 build of the decoding loop runs.
+    bool useBmi2;
     // The window (the previous block, then what is left of earlier larger
     // ones, as in the engine's block buffer), followed by the block being
     // produced and room for copies to run over.
@@ -297,17 +308,46 @@ private:
     }
 
     // Decodes literal/length and distance codes until the end-of-block code or
-    // until the allowance is used up.
+    // until the allowance is used up, through the build of the loop this
+    // processor runs fastest.
     Outcome codes(const std::uint32_t *litLen, const std::uint32_t *dist)
+    {
+#ifdef MSZIP_BMI2_LOOP
+        if (state_.useBmi2) {
+            return codesBmi2(litLen, dist);
+        }
+#endif
+        return codesPlain(litLen, dist);
+    }
+
+    Outcome codesPlain(const std::uint32_t *litLen, const std::uint32_t *dist) { return codesLoop(litLen, dist); }
+#ifdef MSZIP_BMI2_LOOP
+    [[gnu::target("bmi2")]] Outcome codesBmi2(const std::uint32_t *litLen, const std::uint32_t *dist)
+    {
+        return codesLoop(litLen, dist);
+    }
+#endif
+
+    [[gnu::always_inline]] Outcome codesLoop(const std::uint32_t *litLen, const std::uint32_t *dist)
     {
         LsbBitReader r = reader_;
         std::uint8_t *const out = out_;
-        std::uint32_t pos = pos_;
-        const std::uint32_t limit = limit_;
+        // Word-sized positions, so that indexing `out` needs no widening.
+        std::size_t pos = pos_;
+        const std::size_t limit = limit_;
         const std::uint32_t filled = state_.filled;  // changes only between blocks
-        // Distances up to this need no check: all of the window is this
-        // folder's once a whole block has been produced.
-        const std::uint32_t freeReach = filled == kMszipWindowSize ? kMszipWindowSize : 0;
+        // Once a whole block has been produced all of the window is this
+        // folder's, and no distance (at most the window's size) needs a check.
+        const bool checkReach = filled != kMszipWindowSize;
+        // The fast path runs while pos <= fastOutputStop and r.next <=
+        // fastInputStop (kept as a number: it may lie before the input).
+        const auto fastOutputStop = static_cast<std::ptrdiff_t>(limit) - static_cast<std::ptrdiff_t>(kFastOutput);
+        const std::uintptr_t fastInputStop =
+            r.end - r.next >= kFastInput ? reinterpret_cast<std::uintptr_t>(r.end) - kFastInput : 0;
+        const auto roomForFastPass = [&] {
+            return reinterpret_cast<std::uintptr_t>(r.next) <= fastInputStop &&
+                   static_cast<std::ptrdiff_t>(pos) <= fastOutputStop;
+        };
         constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
         constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
@@ -320,7 +360,7 @@ private:
             // as its bits are known, so that the lookup overlaps the work on
             // the current symbol; a refill only adds bits above, so an entry
             // looked up before it stays right.
-            if (r.end - r.next >= kFastInput && pos + kFastOutput <= limit) {
+            if (roomForFastPass()) {
                 r.refillFast();
                 std::uint32_t entry = litLen[r.bits & litLenMask];
                 do {
@@ -350,47 +390,54 @@ private:
                     }
                     // At least 56 bits are held: enough for a length code with
                     // its extra bits (20) and a distance code with its extra
-                    // bits (28).
+                    // bits (28). Length codes (op below kOpEndOfBlock) are the
+                    // common case and pass one test.
                     unsigned op = entryOp(entry);
-                    if (op > kOpLinkBase) {
-                        if (op > kOpLinkLast) {
+                    if (op >= kOpEndOfBlock) {
+                        if (op > kOpLinkBase) {
+                            if (op > kOpLinkLast) {
+                                goto done;
+                            }
+                            r.drop(entryBits(entry));
+                            entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
+                            op = entryOp(entry);
+                        }
+                        if (op >= kOpEndOfBlock) {
+                            r.drop(entryBits(entry));
+                            if (op == kOpLiteral) {
+                                out[pos++] = static_cast<std::uint8_t>(entry >> 16);
+                                entry = litLen[r.bits & litLenMask];
+                                continue;
+                            }
+                            outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
                             goto done;
                         }
-                        r.drop(entryBits(entry));
-                        entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
-                        op = entryOp(entry);
-                    }
-                    if (op >= kOpEndOfBlock) {
-                        r.drop(entryBits(entry));
-                        if (op == kOpLiteral) {
-                            out[pos++] = static_cast<std::uint8_t>(entry >> 16);
-                            entry = litLen[r.bits & litLenMask];
-                            continue;
-                        }
-                        outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
-                        goto done;
                     }
                     const std::uint32_t length = entryValue(entry) + codeExtra(r, entry, op);
 
                     entry = dist[r.bits & distMask];
                     op = entryOp(entry);
-                    if (op > kOpLinkBase && op <= kOpLinkLast) {
+                    if (op >= kOpEndOfBlock) {
+                        if (op <= kOpLinkBase || op > kOpLinkLast) {
+                            goto done;  // invalid distance code, or none in an empty set
+                        }
                         r.drop(entryBits(entry));
                         entry = dist[entryValue(entry) + r.peek(op - kOpLinkBase)];
                         op = entryOp(entry);
-                    }
-                    if (op >= kOpEndOfBlock) {
-                        goto done;  // invalid distance code, or none in an empty set
+                        if (op >= kOpEndOfBlock) {
+                            goto done;
+                        }
                     }
                     const std::uint32_t distance = entryValue(entry) + codeExtra(r, entry, op);
                     r.refillFast();
                     entry = litLen[r.bits & litLenMask];
-                    if (distance > pos + freeReach && !reachesHistory(pos, distance, length, filled)) {
+                    if (distance > pos && checkReach &&
+                        !reachesHistory(static_cast<std::uint32_t>(pos), distance, length, filled)) {
                         goto done;
                     }
                     copyMatch(out + pos, distance, length);
                     pos += length;
-                } while (r.end - r.next >= kFastInput && pos + kFastOutput <= limit);
+                } while (roomForFastPass());
             }
 
             // Slow path: one symbol, with the input padded by zeros and the
@@ -423,9 +470,9 @@ private:
             const std::uint32_t distance = entryValue(entry) + r.take(op);
             const bool cut = length > limit - pos;
             if (cut) {
-                length = limit - pos;
+                length = static_cast<std::uint32_t>(limit - pos);
             }
-            if (!reachesHistory(pos, distance, length, filled)) {
+            if (!reachesHistory(static_cast<std::uint32_t>(pos), distance, length, filled)) {
                 goto done;
             }
             copyMatch(out + pos, distance, length);
@@ -438,7 +485,7 @@ private:
 
     done:
         reader_ = r;
-        pos_ = pos;
+        pos_ = static_cast<std::uint32_t>(pos);
         return outcome;
     }
 
@@ -474,6 +521,10 @@ DecoderResult mszipCreate(std::uint32_t *maxBlockSize, const DecoderParams &, co
         return DecoderResult::NoMemory;
     }
     std::memset(state, 0, sizeof *state);
+#ifdef MSZIP_BMI2_LOOP
+    __builtin_cpu_init();
+    state->useBmi2 = __builtin_cpu_supports("bmi2") != 0;
+#endif
     fixedTables();
     object->tag = kMszipTag;
     object->free = callbacks.free;

@@ -1,14 +1,16 @@
 // MSZIP decoding: each data block is "CK" followed by a complete deflate stream
 // whose back-references may reach into the previous data block of the folder.
 //
-// Each block is decoded in one call into the decoder's own buffer, which
-// follows the deflate window in memory: the window holds what the engine's
-// 32768-byte block buffer held after the previous block (that block, then the
-// rest of earlier, larger ones), so a distance reaching before the current
-// block continues backwards from the window's end. Since history and output are
-// one run of memory, a back-reference is a plain copy, and copies may run a few
-// bytes past their end. The block is then handed to the engine's buffer and
-// becomes the start of the window.
+// Each block is decoded in one call into the decoder's own buffer, right after
+// the deflate window in memory: the window holds what the engine's 32768-byte
+// block buffer held after the previous block (that block, then the rest of
+// earlier, larger ones), so a distance reaching before the current block
+// continues backwards from the window's end. Since history and output are one
+// run of memory, a back-reference is a plain copy, and copies may run a few
+// bytes past their end. The block is then handed to the engine's buffer, and
+// its slot, completed from the old window when the block is shorter, is the
+// next window. The buffer has room for several slots in a row, so the window
+// is moved back to the start only once every kOutputSlots blocks.
 //
 // Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
 // codes). Within a coded block a fast path handles symbols while the input
@@ -43,6 +45,8 @@ constexpr std::ptrdiff_t kFastInput = 24;
 constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
 // How far past its end a copy may write.
 constexpr std::uint32_t kCopySlack = 40;
+// Blocks produced one after another before the window is moved back.
+constexpr std::uint32_t kOutputSlots = 3;
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 struct InflateState {
@@ -53,10 +57,14 @@ struct InflateState {
     std::uint32_t filled;
     // Whether the BMI2 build of the decoding loop runs.
     bool useBmi2;
+    // Where the window starts in `area`: a multiple of the window size, at
+    // most kOutputSlots of them.
+    std::uint32_t windowStart;
     // The window (the previous block, then what is left of earlier larger
-    // ones, as in the engine's block buffer), followed by the block being
-    // produced and room for copies to run over.
-    std::uint8_t history[2 * kMszipWindowSize + kCopySlack];
+    // ones, as in the engine's block buffer) at windowStart, followed by the
+    // block being produced, by room for the blocks after it, and by room for
+    // copies to run over.
+    std::uint8_t area[(kOutputSlots + 1) * kMszipWindowSize + kCopySlack];
     // The code-length table while a dynamic header is read, then the
     // literal/length table that replaces it.
     std::uint32_t litLen[kLitLenTableArea];
@@ -553,12 +561,20 @@ DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint3
     }
 
     InflateState &state = *object->state;
-    std::uint8_t *const block = state.history + kMszipWindowSize;
+    if (state.windowStart == kOutputSlots * kMszipWindowSize) {
+        std::memcpy(state.area, state.area + state.windowStart, kMszipWindowSize);
+        state.windowStart = 0;
+    }
+    const std::uint8_t *const window = state.area + state.windowStart;
+    std::uint8_t *const block = state.area + state.windowStart + kMszipWindowSize;
     Inflater inflater(in + 2, inSize - 2, block, allowance, state);
     const DecoderResult result = inflater.run();
     const std::uint32_t produced = inflater.produced();
     std::memcpy(out, block, produced);
-    std::memcpy(state.history, block, produced);
+    // The block's slot becomes the window: the block, then what the window
+    // held beyond it (over what copies ran past the block's end).
+    std::memcpy(block + produced, window + produced, kMszipWindowSize - produced);
+    state.windowStart += kMszipWindowSize;
     *outSize = produced;
     if (produced > state.filled) {
         state.filled = produced;

@@ -39,8 +39,9 @@ namespace {
 using namespace inflate;
 
 constexpr std::uint32_t kLongestMatch = 258;
-// What one pass of the fast decoding loop may read (three refills of a word,
-// each advancing at most seven bytes) and write at most.
+// What one pass of the fast decoding loop may read (at most three refills of a
+// word, counting the one before the first pass, each advancing at most seven
+// bytes) and write at most.
 constexpr std::ptrdiff_t kFastInput = 24;
 constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
 // How far past its end a copy may write.
@@ -368,11 +369,15 @@ private:
             // as its bits are known, so that the lookup overlaps the work on
             // the current symbol; a refill only adds bits above, so an entry
             // looked up before it stays right.
+            //
+            // Each pass starts with at least 56 bits held and `entry` looked up
+            // from the lowest of them: the paths that use bits refill before
+            // they go round again, and a match refills anyway to look up what
+            // follows it.
             if (roomForFastPass()) {
                 r.refillFast();
                 std::uint32_t entry = litLen[r.bits & litLenMask];
                 do {
-                    r.refillFast();
                     if (entryIsLiteral(entry)) {
                         // A refill holds at least 56 bits and a primary-table
                         // literal takes at most 11: three fit, with the lookup
@@ -391,6 +396,7 @@ private:
                                 literal = static_cast<std::uint8_t>(entry >> 16);
                                 entry = litLen[r.bits & litLenMask];
                                 out[pos++] = literal;
+                                r.refillFast();
                                 continue;
                             }
                         }
@@ -415,6 +421,7 @@ private:
                             if (op == kOpLiteral) {
                                 out[pos++] = static_cast<std::uint8_t>(entry >> 16);
                                 entry = litLen[r.bits & litLenMask];
+                                r.refillFast();
                                 continue;
                             }
                             outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;

@@ -104,6 +104,12 @@ inline std::uint64_t load8(const std::uint8_t *p)
 }
 inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
 inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
+inline void copy16(std::uint8_t *dst, const std::uint8_t *src)
+{
+    std::uint8_t piece[16];
+    std::memcpy(piece, src, 16);
+    std::memcpy(dst, piece, 16);
+}
 
 // Writes at least three bytes, also for the shorter copies the output
 // allowance can cut a match to. With distance >= 8 every word read lies wholly
@@ -119,6 +125,17 @@ inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load
         if (length > 24) {
             dst += 24;
             src += 24;
+            if (distance >= 16) {
+                // Long matches further back, as long runs of binary data
+                // make, in 16-byte pieces, each wholly before its target.
+                do {
+                    copy16(dst, src);
+                    copy16(dst + 16, src + 16);
+                    dst += 32;
+                    src += 32;
+                } while (dst < stop);
+                return;
+            }
             do {
                 copy8(dst, src);
                 copy8(dst + 8, src + 8);

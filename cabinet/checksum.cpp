@@ -7,9 +7,21 @@ static_assert(std::endian::native == std::endian::little, "words are loaded as l
 
 std::uint32_t cabinetChecksum(const std::uint8_t *bytes, std::uint32_t count, std::uint32_t seed)
 {
-    // XOR is the same whichever way the words are grouped: fold two at a time
-    // through a 64-bit word, then its halves.
+    // XOR is the same whichever way the words are grouped: fold 32 bytes at a
+    // time into four 64-bit words, then two at a time, then the halves.
     std::uint64_t wide = 0;
+    if (count >= 32) {
+        std::uint64_t lanes[4] = {};
+        for (std::uint32_t blocks = count / 32; blocks != 0; --blocks, bytes += 32) {
+            std::uint64_t words[4];
+            std::memcpy(words, bytes, 32);
+            for (int i = 0; i < 4; ++i) {
+                lanes[i] ^= words[i];
+            }
+        }
+        wide = lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3];
+        count %= 32;
+    }
     for (std::uint32_t pairs = count / 8; pairs != 0; --pairs, bytes += 8) {
         std::uint64_t word;
         std::memcpy(&word, bytes, 8);

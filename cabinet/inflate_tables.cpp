@@ -1,6 +1,7 @@
 #include "inflate_tables.h"
 
 #include <bit>
+#include <cstring>
 
 namespace inflate {
 namespace {
@@ -46,6 +47,21 @@ void fillInvalid(std::uint32_t *table, unsigned size, unsigned bits)
 {
     for (unsigned i = 0; i < size; ++i) {
         table[i] = makeEntry(kOpInvalid, bits, 0);
+    }
+}
+
+// Copies `count` entries (a power of two) forwards to a place that does not
+// overlap; four at a time once there are four.
+void copyEntries(std::uint32_t *dst, const std::uint32_t *src, unsigned count)
+{
+    if (count < 4) {
+        for (unsigned i = 0; i < count; ++i) {
+            dst[i] = src[i];
+        }
+        return;
+    }
+    for (unsigned i = 0; i < count; i += 4) {
+        std::memcpy(dst + i, src + i, 4 * sizeof *src);
     }
 }
 
@@ -133,14 +149,41 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
         remaining[length] = lengthCount[length];
     }
 
+    // The next canonical code, bit-reversed. Adding one to it in that form: the
+    // carry runs from the top bit down, so the highest clear bit of the code is
+    // set and those above it are cleared.
+    std::uint32_t code = 0;
+    const auto advance = [&code](unsigned length) {
+        const std::uint32_t bit = std::bit_floor(~code & ((2u << (length - 1)) - 1));
+        code = bit != 0 ? (code & (bit - 1)) + bit : 0;
+    };
+
+    // Codes no longer than the root, shortest first, into a primary table that
+    // grows with them: while it is 2^length entries wide each code of that
+    // length owns exactly one entry, at its reversed value, and doubling the
+    // table (its upper half a copy of the lower) repeats every entry made so far
+    // at the one further bit the longer codes look at. An entry a longer code
+    // owns holds a copy until that code is written over it; one no code owns
+    // keeps the invalid entry it was filled with.
+    unsigned k = 0;
+    for (unsigned length = 1; length <= root; ++length) {
+        if (length > 1) {
+            copyEntries(table + (1u << (length - 1)), table, 1u << (length - 1));
+        }
+        for (; k < codeCount && lengths[sorted[k]] == length; ++k) {
+            table[code] = symbolEntry(set, sorted[k], length);
+            advance(length);
+        }
+    }
+
+    // The longer codes, through sub-tables linked from the primary table.
     const std::uint32_t rootMask = rootSize - 1;
     std::uint32_t *current = table;
     unsigned currentBits = root;
     unsigned consumed = 0;              // bits resolved by the primary table, once in a sub-table
     std::uint32_t currentPrefix = ~0u;  // primary index of the sub-table being filled
-    std::uint32_t code = 0;             // the next canonical code, bit-reversed
 
-    for (unsigned k = 0; k < codeCount; ++k) {
+    for (; k < codeCount; ++k) {
         const unsigned symbol = sorted[k];
         const unsigned length = lengths[symbol];
 
@@ -180,12 +223,7 @@ TableBuild buildDecodeTable(CodeSet set, const std::uint8_t *lengths, unsigned c
             current[index] = entry;
         }
         --remaining[length];
-
-        // Add one to the code in its reversed form: the carry runs from the top
-        // bit down, so the highest clear bit of the code is set and those above
-        // it are cleared.
-        const std::uint32_t bit = std::bit_floor(~code & ((2u << (length - 1)) - 1));
-        code = bit != 0 ? (code & (bit - 1)) + bit : 0;
+        advance(length);
     }
     return {true, root, used};
 }

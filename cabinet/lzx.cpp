@@ -20,6 +20,14 @@
 
 #include <cstring>
 
+// On x86-64 the run decoder is built a second time for processors with BMI2,
+// whose shifts take their count from any register: the bit buffer work is
+// mostly variable shifts, which otherwise each go through CL. Which one runs
+// is settled when the decoder is created.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define LZX_BMI2_RUNS 1
+#endif
+
 namespace {
 
 using namespace lzx;
@@ -50,6 +58,8 @@ struct LzxState {
     // A decoding failure leaves the state half made: nothing more is decoded
     // until the next reset.
     bool failed;
+    // Whether the BMI2 build of the run decoder runs.
+    bool useBmi2;
     std::int32_t blockType;
     std::uint32_t blockLength;
     std::uint32_t blockRemaining;
@@ -295,7 +305,7 @@ template <bool Linear>
 // window of 2^n bytes is a whole number of frames, so this holds for every run
 // but those of the frames that start the window (and of odd short frames).
 template <bool Aligned, bool Linear>
-bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
+[[gnu::always_inline]] inline bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
     // A local copy: stores into the window could alias the caller's reader,
     // which would keep it in memory.
@@ -428,6 +438,31 @@ bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 
 // ---- Frames -------------------------------------------------------------------------
 
+template <bool Aligned, bool Linear>
+bool decodeCodedRunPlain(LzxState &s, WordBitReader &reader, std::uint32_t run)
+{
+    return decodeCodedRun<Aligned, Linear>(s, reader, run);
+}
+#ifdef LZX_BMI2_RUNS
+template <bool Aligned, bool Linear>
+[[gnu::target("bmi2")]] bool decodeCodedRunBmi2(LzxState &s, WordBitReader &reader, std::uint32_t run)
+{
+    return decodeCodedRun<Aligned, Linear>(s, reader, run);
+}
+#endif
+
+// decodeCodedRun through the build this processor runs fastest.
+template <bool Aligned, bool Linear>
+bool decodeRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
+{
+#ifdef LZX_BMI2_RUNS
+    if (s.useBmi2) {
+        return decodeCodedRunBmi2<Aligned, Linear>(s, reader, run);
+    }
+#endif
+    return decodeCodedRunPlain<Aligned, Linear>(s, reader, run);
+}
+
 // Where the frame's input is read from: bits, or bytes for uncompressed blocks.
 struct FrameInput {
     const std::uint8_t *bytes;  // next byte, while reading bytes
@@ -543,12 +578,10 @@ bool decodeFrame(LzxState &s, const std::uint8_t *in, std::uint32_t inSize, std:
         bool ok;
         switch (s.blockType) {
         case kVerbatim:
-            ok = linear ? decodeCodedRun<false, true>(s, input.bits, run)
-                        : decodeCodedRun<false, false>(s, input.bits, run);
+            ok = linear ? decodeRun<false, true>(s, input.bits, run) : decodeRun<false, false>(s, input.bits, run);
             break;
         case kAligned:
-            ok = linear ? decodeCodedRun<true, true>(s, input.bits, run)
-                        : decodeCodedRun<true, false>(s, input.bits, run);
+            ok = linear ? decodeRun<true, true>(s, input.bits, run) : decodeRun<true, false>(s, input.bits, run);
             break;
         default:
             ok = static_cast<std::uint32_t>(input.end - input.bytes) >= run;
@@ -626,6 +659,11 @@ DecoderResult lzxCreateDecoder(std::uint32_t *maxBlockSize, const DecoderParams 
         return DecoderResult::NoMemory;
     }
     resetState(s);
+    s.useBmi2 = false;
+#ifdef LZX_BMI2_RUNS
+    __builtin_cpu_init();
+    s.useBmi2 = __builtin_cpu_supports("bmi2") != 0;
+#endif
     *decoder = object;
     return DecoderResult::Ok;
 }

@@ -1,14 +1,16 @@
 // MSZIP decoding: each data block is "CK" followed by a complete deflate stream
 // whose back-references may reach into the previous data block of the folder.
 //
-// Each block is decoded in one call into the decoder's own buffer, which
-// follows the deflate window in memory: the window holds what the engine's
-// 32768-byte block buffer held after the previous block (that block, then the
-// rest of earlier, larger ones), so a distance reaching before the current
-// block continues backwards from the window's end. Since history and output are
-// one run of memory, a back-reference is a plain copy, and copies may run a few
-// bytes past their end. The block is then handed to the engine's buffer and
-// becomes the start of the window.
+// Each block is decoded in one call into the decoder's own buffer, right after
+// the deflate window in memory: the window holds what the engine's 32768-byte
+// block buffer held after the previous block (that block, then the rest of
+// earlier, larger ones), so a distance reaching before the current block
+// continues backwards from the window's end. Since history and output are one
+// run of memory, a back-reference is a plain copy, and copies may run a few
+// bytes past their end. The block is then handed to the engine's buffer, and
+// its slot, completed from the old window when the block is shorter, is the
+// next window. The buffer has room for several slots in a row, so the window
+// is moved back to the start only once every kOutputSlots blocks.
 //
 // Decoding runs as a loop over deflate blocks (stored, fixed codes, dynamic
 // codes). Within a coded block a fast path handles symbols while the input
@@ -21,19 +23,31 @@
 #include "bitreader.h"
 #include "inflate_tables.h"
 
+#include <cstdint>
 #include <cstring>
+
+// On x86-64 the decoding loop is built a second time for processors with BMI2,
+// whose shifts take their count from any register and leave the flags alone:
+// the loop is mostly variable shifts of the bit buffer, which otherwise each
+// go through CL. Which one runs is settled when the decoder is created.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MSZIP_BMI2_LOOP 1
+#endif
 
 namespace {
 
 using namespace inflate;
 
 constexpr std::uint32_t kLongestMatch = 258;
-// What one pass of the fast decoding loop may read (three refills of a word,
-// each advancing at most seven bytes) and write at most.
+// What one pass of the fast decoding loop may read (at most three refills of a
+// word, counting the one before the first pass, each advancing at most seven
+// bytes) and write at most.
 constexpr std::ptrdiff_t kFastInput = 24;
 constexpr std::uint32_t kFastOutput = 2 + kLongestMatch;
 // How far past its end a copy may write.
 constexpr std::uint32_t kCopySlack = 40;
+// Blocks produced one after another before the window is moved back.
+constexpr std::uint32_t kOutputSlots = 3;
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 struct InflateState {
@@ -42,10 +56,16 @@ struct InflateState {
     // reaches the window's end beyond this would read another folder's bytes or
     // memory never written.
     std::uint32_t filled;
+    // Whether the BMI2 build of the decoding loop runs.
+    bool useBmi2;
+    // Where the window starts in `area`: a multiple of the window size, at
+    // most kOutputSlots of them.
+    std::uint32_t windowStart;
     // The window (the previous block, then what is left of earlier larger
-    // ones, as in the engine's block buffer), followed by the block being
-    // produced and room for copies to run over.
-    std::uint8_t history[2 * kMszipWindowSize + kCopySlack];
+    // ones, as in the engine's block buffer) at windowStart, followed by the
+    // block being produced, by room for the blocks after it, and by room for
+    // copies to run over.
+    std::uint8_t area[(kOutputSlots + 1) * kMszipWindowSize + kCopySlack];
     // The code-length table while a dynamic header is read, then the
     // literal/length table that replaces it.
     std::uint32_t litLen[kLitLenTableArea];
@@ -84,6 +104,12 @@ inline std::uint64_t load8(const std::uint8_t *p)
 }
 inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
 inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
+inline void copy16(std::uint8_t *dst, const std::uint8_t *src)
+{
+    std::uint8_t piece[16];
+    std::memcpy(piece, src, 16);
+    std::memcpy(dst, piece, 16);
+}
 
 // Writes at least three bytes, also for the shorter copies the output
 // allowance can cut a match to. With distance >= 8 every word read lies wholly
@@ -99,6 +125,17 @@ inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load
         if (length > 24) {
             dst += 24;
             src += 24;
+            if (distance >= 16) {
+                // Long matches further back, as long runs of binary data
+                // make, in 16-byte pieces, each wholly before its target.
+                do {
+                    copy16(dst, src);
+                    copy16(dst + 16, src + 16);
+                    dst += 32;
+                    src += 32;
+                } while (dst < stop);
+                return;
+            }
             do {
                 copy8(dst, src);
                 copy8(dst + 8, src + 8);
@@ -297,17 +334,46 @@ private:
     }
 
     // Decodes literal/length and distance codes until the end-of-block code or
-    // until the allowance is used up.
+    // until the allowance is used up, through the build of the loop this
+    // processor runs fastest.
     Outcome codes(const std::uint32_t *litLen, const std::uint32_t *dist)
+    {
+#ifdef MSZIP_BMI2_LOOP
+        if (state_.useBmi2) {
+            return codesBmi2(litLen, dist);
+        }
+#endif
+        return codesPlain(litLen, dist);
+    }
+
+    Outcome codesPlain(const std::uint32_t *litLen, const std::uint32_t *dist) { return codesLoop(litLen, dist); }
+#ifdef MSZIP_BMI2_LOOP
+    [[gnu::target("bmi2")]] Outcome codesBmi2(const std::uint32_t *litLen, const std::uint32_t *dist)
+    {
+        return codesLoop(litLen, dist);
+    }
+#endif
+
+    [[gnu::always_inline]] Outcome codesLoop(const std::uint32_t *litLen, const std::uint32_t *dist)
     {
         LsbBitReader r = reader_;
         std::uint8_t *const out = out_;
-        std::uint32_t pos = pos_;
-        const std::uint32_t limit = limit_;
+        // Word-sized positions, so that indexing `out` needs no widening.
+        std::size_t pos = pos_;
+        const std::size_t limit = limit_;
         const std::uint32_t filled = state_.filled;  // changes only between blocks
-        // Distances up to this need no check: all of the window is this
-        // folder's once a whole block has been produced.
-        const std::uint32_t freeReach = filled == kMszipWindowSize ? kMszipWindowSize : 0;
+        // Once a whole block has been produced all of the window is this
+        // folder's, and no distance (at most the window's size) needs a check.
+        const bool checkReach = filled != kMszipWindowSize;
+        // The fast path runs while pos <= fastOutputStop and r.next <=
+        // fastInputStop (kept as a number: it may lie before the input).
+        const auto fastOutputStop = static_cast<std::ptrdiff_t>(limit) - static_cast<std::ptrdiff_t>(kFastOutput);
+        const std::uintptr_t fastInputStop =
+            r.end - r.next >= kFastInput ? reinterpret_cast<std::uintptr_t>(r.end) - kFastInput : 0;
+        const auto roomForFastPass = [&] {
+            return reinterpret_cast<std::uintptr_t>(r.next) <= fastInputStop &&
+                   static_cast<std::ptrdiff_t>(pos) <= fastOutputStop;
+        };
         constexpr std::uint32_t litLenMask = (1u << kLitLenRootBits) - 1;
         constexpr std::uint32_t distMask = (1u << kDistRootBits) - 1;
         Outcome outcome = Outcome::Bad;
@@ -320,11 +386,15 @@ private:
             // as its bits are known, so that the lookup overlaps the work on
             // the current symbol; a refill only adds bits above, so an entry
             // looked up before it stays right.
-            if (r.end - r.next >= kFastInput && pos + kFastOutput <= limit) {
+            //
+            // Each pass starts with at least 56 bits held and `entry` looked up
+            // from the lowest of them: the paths that use bits refill before
+            // they go round again, and a match refills anyway to look up what
+            // follows it.
+            if (roomForFastPass()) {
                 r.refillFast();
                 std::uint32_t entry = litLen[r.bits & litLenMask];
                 do {
-                    r.refillFast();
                     if (entryIsLiteral(entry)) {
                         // A refill holds at least 56 bits and a primary-table
                         // literal takes at most 11: three fit, with the lookup
@@ -343,6 +413,7 @@ private:
                                 literal = static_cast<std::uint8_t>(entry >> 16);
                                 entry = litLen[r.bits & litLenMask];
                                 out[pos++] = literal;
+                                r.refillFast();
                                 continue;
                             }
                         }
@@ -350,47 +421,55 @@ private:
                     }
                     // At least 56 bits are held: enough for a length code with
                     // its extra bits (20) and a distance code with its extra
-                    // bits (28).
+                    // bits (28). Length codes (op below kOpEndOfBlock) are the
+                    // common case and pass one test.
                     unsigned op = entryOp(entry);
-                    if (op > kOpLinkBase) {
-                        if (op > kOpLinkLast) {
+                    if (op >= kOpEndOfBlock) {
+                        if (op > kOpLinkBase) {
+                            if (op > kOpLinkLast) {
+                                goto done;
+                            }
+                            r.drop(entryBits(entry));
+                            entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
+                            op = entryOp(entry);
+                        }
+                        if (op >= kOpEndOfBlock) {
+                            r.drop(entryBits(entry));
+                            if (op == kOpLiteral) {
+                                out[pos++] = static_cast<std::uint8_t>(entry >> 16);
+                                entry = litLen[r.bits & litLenMask];
+                                r.refillFast();
+                                continue;
+                            }
+                            outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
                             goto done;
                         }
-                        r.drop(entryBits(entry));
-                        entry = litLen[entryValue(entry) + r.peek(op - kOpLinkBase)];
-                        op = entryOp(entry);
-                    }
-                    if (op >= kOpEndOfBlock) {
-                        r.drop(entryBits(entry));
-                        if (op == kOpLiteral) {
-                            out[pos++] = static_cast<std::uint8_t>(entry >> 16);
-                            entry = litLen[r.bits & litLenMask];
-                            continue;
-                        }
-                        outcome = op == kOpEndOfBlock ? Outcome::EndOfBlock : Outcome::Bad;
-                        goto done;
                     }
                     const std::uint32_t length = entryValue(entry) + codeExtra(r, entry, op);
 
                     entry = dist[r.bits & distMask];
                     op = entryOp(entry);
-                    if (op > kOpLinkBase && op <= kOpLinkLast) {
+                    if (op >= kOpEndOfBlock) {
+                        if (op <= kOpLinkBase || op > kOpLinkLast) {
+                            goto done;  // invalid distance code, or none in an empty set
+                        }
                         r.drop(entryBits(entry));
                         entry = dist[entryValue(entry) + r.peek(op - kOpLinkBase)];
                         op = entryOp(entry);
-                    }
-                    if (op >= kOpEndOfBlock) {
-                        goto done;  // invalid distance code, or none in an empty set
+                        if (op >= kOpEndOfBlock) {
+                            goto done;
+                        }
                     }
                     const std::uint32_t distance = entryValue(entry) + codeExtra(r, entry, op);
                     r.refillFast();
                     entry = litLen[r.bits & litLenMask];
-                    if (distance > pos + freeReach && !reachesHistory(pos, distance, length, filled)) {
+                    if (distance > pos && checkReach &&
+                        !reachesHistory(static_cast<std::uint32_t>(pos), distance, length, filled)) {
                         goto done;
                     }
                     copyMatch(out + pos, distance, length);
                     pos += length;
-                } while (r.end - r.next >= kFastInput && pos + kFastOutput <= limit);
+                } while (roomForFastPass());
             }
 
             // Slow path: one symbol, with the input padded by zeros and the
@@ -423,9 +502,9 @@ private:
             const std::uint32_t distance = entryValue(entry) + r.take(op);
             const bool cut = length > limit - pos;
             if (cut) {
-                length = limit - pos;
+                length = static_cast<std::uint32_t>(limit - pos);
             }
-            if (!reachesHistory(pos, distance, length, filled)) {
+            if (!reachesHistory(static_cast<std::uint32_t>(pos), distance, length, filled)) {
                 goto done;
             }
             copyMatch(out + pos, distance, length);
@@ -438,7 +517,7 @@ private:
 
     done:
         reader_ = r;
-        pos_ = pos;
+        pos_ = static_cast<std::uint32_t>(pos);
         return outcome;
     }
 
@@ -474,6 +553,10 @@ DecoderResult mszipCreate(std::uint32_t *maxBlockSize, const DecoderParams &, co
         return DecoderResult::NoMemory;
     }
     std::memset(state, 0, sizeof *state);
+#ifdef MSZIP_BMI2_LOOP
+    __builtin_cpu_init();
+    state->useBmi2 = __builtin_cpu_supports("bmi2") != 0;
+#endif
     fixedTables();
     object->tag = kMszipTag;
     object->free = callbacks.free;
@@ -502,12 +585,20 @@ DecoderResult mszipDecodeBlock(void *decoder, const std::uint8_t *in, std::uint3
     }
 
     InflateState &state = *object->state;
-    std::uint8_t *const block = state.history + kMszipWindowSize;
+    if (state.windowStart == kOutputSlots * kMszipWindowSize) {
+        std::memcpy(state.area, state.area + state.windowStart, kMszipWindowSize);
+        state.windowStart = 0;
+    }
+    const std::uint8_t *const window = state.area + state.windowStart;
+    std::uint8_t *const block = state.area + state.windowStart + kMszipWindowSize;
     Inflater inflater(in + 2, inSize - 2, block, allowance, state);
     const DecoderResult result = inflater.run();
     const std::uint32_t produced = inflater.produced();
     std::memcpy(out, block, produced);
-    std::memcpy(state.history, block, produced);
+    // The block's slot becomes the window: the block, then what the window
+    // held beyond it (over what copies ran past the block's end).
+    std::memcpy(block + produced, window + produced, kMszipWindowSize - produced);
+    state.windowStart += kMszipWindowSize;
     *outSize = produced;
     if (produced > state.filled) {
         state.filled = produced;

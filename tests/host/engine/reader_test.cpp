@@ -74,6 +74,30 @@ TEST(Checksum, FoldsWordsLittleEndianAndTheTailBigEndian)
     for (const Case &c : cases) {
         EXPECT_EQ(checksumOf(c.bytes, c.seed), c.expected) << '"' << c.bytes << '"';
     }
+
+    // Longer runs, folded in wide pieces, against one word at a time: every
+    // length up to past three pieces, so each tail meets each start.
+    std::string bytes;
+    std::uint32_t state = 1;
+    for (int i = 0; i < 100; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes.push_back(static_cast<char>(state >> 16));
+    }
+    for (std::size_t length = 0; length <= bytes.size(); ++length) {
+        std::uint32_t expected = 0x9E3779B9;
+        std::size_t i = 0;
+        for (; i + 4 <= length; i += 4) {
+            expected ^= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) |
+                        static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8 |
+                        static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 2])) << 16 |
+                        static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 3])) << 24;
+        }
+        std::uint32_t tail = 0;
+        for (; i < length; ++i) {
+            tail = tail << 8 | static_cast<std::uint8_t>(bytes[i]);
+        }
+        EXPECT_EQ(checksumOf(bytes.substr(0, length), 0x9E3779B9), expected ^ tail) << length << " bytes";
+    }
 }
 
 TEST_F(EngineTest, BlockChecksumsAreVerifiedUnlessStoredAsZero)

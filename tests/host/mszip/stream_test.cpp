@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace mszip_test;
 
 namespace {
@@ -207,6 +209,52 @@ TEST(MszipHistory, BackReferencesReachIntoThePreviousBlockAcrossTheWindowEnd)
     ASSERT_EQ(decoder.decode(BitWriter().storedBlock(first, true).block(), produced), DecoderResult::Ok);
     ASSERT_EQ(decoder.decode(w.block(), produced), DecoderResult::Ok);
     EXPECT_TRUE(produced == Bytes(folder.begin() + kMszipWindowSize, folder.end()));
+}
+
+// The window a block reads is what the engine's block buffer held: the
+// previous block, then what is left of earlier, longer ones. Blocks of mixed
+// lengths, each reaching anywhere into that window, over more blocks than the
+// decoder produces before it moves its window back to the start.
+TEST(MszipHistory, ShortBlocksLeaveTheTailOfEarlierOnesInTheWindow)
+{
+    const std::uint32_t sizes[] = {kMszipWindowSize, 1000, 5000, kMszipWindowSize, 700, 20000, 300,
+                                   kMszipWindowSize, 12000, 100, 31000, 2};
+    Bytes buffer = makeCorpus(Corpus::Random, kMszipWindowSize, 5);  // the engine's block buffer
+    Decoder decoder;
+    Bytes produced;
+    ASSERT_EQ(decoder.decode(BitWriter().storedBlock(buffer, true).block(), produced), DecoderResult::Ok);
+
+    std::uint32_t seed = 77;
+    const auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % range;
+    };
+    for (std::size_t b = 1; b < sizeof sizes / sizeof sizes[0]; ++b) {
+        BitWriter w;
+        w.bits(1, 1).bits(1, 2);
+        Bytes expected;
+        while (expected.size() < sizes[b]) {
+            const auto left = static_cast<std::uint32_t>(sizes[b] - expected.size());
+            if (left < 3 || next(10) == 0) {
+                const auto literal = static_cast<std::uint8_t>(next(256));
+                w.fixedSymbol(literal);
+                expected.push_back(literal);
+                continue;
+            }
+            const std::uint32_t length = 3 + next(std::min(left, 258u) - 2);
+            const std::uint32_t distance = 1 + next(kMszipWindowSize);
+            w.fixedMatch(length, distance);
+            for (std::uint32_t i = 0; i < length; ++i) {
+                const std::size_t pos = expected.size();
+                expected.push_back(distance <= pos ? expected[pos - distance]
+                                                   : buffer[pos + kMszipWindowSize - distance]);
+            }
+        }
+        w.fixedSymbol(256);
+        ASSERT_EQ(decoder.decode(w.block(), produced), DecoderResult::Ok) << "block " << b;
+        ASSERT_TRUE(produced == expected) << "block " << b;
+        std::copy(expected.begin(), expected.end(), buffer.begin());
+    }
 }
 
 TEST(MszipHistory, ResetForgetsThePreviousFolder)

@@ -10,9 +10,13 @@
 // where the bits stopped. A frame's leftover bits are dropped, so the next
 // frame starts at the first byte of its own data block.
 //
-// The window has a 257-byte mirror of its first 257 bytes after its end, so a
-// match source that runs past the end of the window reads on without a wrap
-// test; bytes written below position 257 are written to the mirror as well.
+// The window is a straight buffer twice the window size: output runs on from
+// the start until the next frame would not fit, and then the last window's
+// worth of bytes, all the history a match may reach, is moved back to the
+// start. So nothing wraps: a match's source always lies wholly in the buffer
+// behind its destination, and the hot loop tests neither ends. The bytes past
+// the output position are never history, so a match copy may write whole
+// words past its end; later output overwrites them.
 #include "lzx.h"
 
 #include "lzx_tables.h"
@@ -32,19 +36,20 @@ namespace {
 
 using namespace lzx;
 
-constexpr std::uint32_t kMirrorSize = kMaxMatch;
-// The mirror plus a little slack.
-constexpr std::uint32_t kWindowTail = kMirrorSize + 4;
+// Room past the buffer's end for a match copy's last word.
+constexpr std::uint32_t kCopySlack = 32;
 
 enum BlockType : std::int32_t { kNoBlock = 0, kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
 
 struct LzxState {
     std::uint8_t *window;
     std::uint32_t windowSize;
-    std::uint32_t windowMask;
-    std::uint32_t position;   // where the next byte goes
-    // Bytes of this folder the window holds, at most the window size: no match
-    // may reach further back.
+    // The buffer holds this many bytes of output (twice the window size),
+    // and kCopySlack more.
+    std::uint32_t capacity;
+    std::uint32_t position;   // where the next byte goes, at most capacity
+    // Bytes of this folder before the position, at most the window size: no
+    // match may reach further back. Never more than the position.
     std::uint32_t history;
     std::uint32_t slotCount;
     std::uint32_t mainSymbols;
@@ -202,21 +207,12 @@ bool buildAlignedTree(LzxState &s)
 
 // ---- Window -------------------------------------------------------------------------
 
-// Writes bytes at the window position, wrapping and keeping the mirror.
-void putBytes(LzxState &s, const std::uint8_t *from, std::uint32_t size)
+// Makes room for `size` more bytes of output, at most one window's worth.
+void makeRoom(LzxState &s, std::uint32_t size)
 {
-    while (size > 0) {
-        const std::uint32_t room = s.windowSize - s.position;
-        const std::uint32_t chunk = size < room ? size : room;
-        std::uint8_t *to = s.window + s.position;
-        std::memcpy(to, from, chunk);
-        if (s.position < kMirrorSize) {
-            const std::uint32_t mirrored = kMirrorSize - s.position < chunk ? kMirrorSize - s.position : chunk;
-            std::memcpy(to + s.windowSize, from, mirrored);
-        }
-        s.position = (s.position + chunk) & s.windowMask;
-        from += chunk;
-        size -= chunk;
+    if (s.capacity - s.position < size) {
+        std::memmove(s.window, s.window + (s.position - s.history), s.history);
+        s.position = s.history;
     }
 }
 
@@ -227,84 +223,49 @@ inline void copy8(std::uint8_t *to, const std::uint8_t *from)
     std::memcpy(to, &word, 8);
 }
 
-// The general case: any position, any offset, wrapping at the window's end.
-[[gnu::noinline]] void copyMatchSlowly(std::uint8_t *window, std::uint32_t windowSize, std::uint32_t windowMask,
-                                       std::uint32_t position, std::uint32_t offset, std::uint32_t length)
+inline void copy16(std::uint8_t *to, const std::uint8_t *from)
 {
-    const std::uint32_t from = (position - offset) & windowMask;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const std::uint32_t at = (position + i) & windowMask;
-        const std::uint8_t byte = window[(from + i) & windowMask];
-        window[at] = byte;
-        if (at < kMirrorSize) {
-            window[windowSize + at] = byte;
-        }
-    }
+    std::uint8_t chunk[16];
+    std::memcpy(chunk, from, 16);
+    std::memcpy(to, chunk, 16);
 }
 
-// Copies a match whose offset the caller has checked. Nothing is written
-// outside the match: the bytes after it are history still to be read.
-// Linear: the caller has made sure that the match lies wholly within
-// [kMirrorSize, windowSize), so it neither wraps nor touches the mirror.
-template <bool Linear>
-[[gnu::always_inline]] inline void copyMatch(std::uint8_t *window, std::uint32_t windowSize,
-                                             std::uint32_t windowMask, std::uint32_t position,
-                                             std::uint32_t offset, std::uint32_t length)
+// Copies a match whose offset the caller has checked against the history;
+// length is at least 2. Writes up to 15 bytes past the match's end.
+//
+// A chunk copied forwards reads only bytes already written when the offset is
+// at least the chunk's width, so an overlapping match repeats its pattern as
+// it should.
+[[gnu::always_inline]] inline void copyMatch(std::uint8_t *to, std::uint32_t offset, std::uint32_t length)
 {
-    const std::uint32_t from = (position - offset) & windowMask;
-    std::uint8_t *to = window + position;
-    if (Linear || (position >= kMirrorSize && position + length <= windowSize)) [[likely]] {
-        // The source may run into the mirror, which is up to date for every
-        // position this copy can read.
-        const std::uint8_t *src = window + from;
-        // Word copies need the source wholly behind the destination or clear
-        // of it. An offset close to the window size puts the source just ahead
-        // of the destination, where each byte must be read before this copy
-        // overwrites it: the byte loop below does that.
-        if (offset >= 8 && offset <= windowSize - length) {
-            if (length >= 8) {
-                std::uint32_t i = 0;
-                for (; i + 8 < length; i += 8) {
-                    copy8(to + i, src + i);
-                }
-                copy8(to + length - 8, src + length - 8);
-            } else if (length >= 4) {
-                std::uint32_t head, tail;
-                std::memcpy(&head, src, 4);
-                std::memcpy(&tail, src + length - 4, 4);
-                std::memcpy(to, &head, 4);
-                std::memcpy(to + length - 4, &tail, 4);
-            } else {
-                to[0] = src[0];
-                to[1] = src[1];
-                to[length - 1] = src[length - 1];
-            }
-            return;
-        }
-        if (offset == 1) {
-            std::memset(to, to[-1], length);
-            return;
-        }
-        if (offset < 8) {
-            for (std::uint32_t i = 0; i < length; ++i) {
-                to[i] = src[i];
-            }
-            return;
-        }
+    const std::uint8_t *from = to - offset;
+    std::uint8_t *const end = to + length;
+    if (offset >= 16) [[likely]] {
+        do {
+            copy16(to, from);
+            to += 16;
+            from += 16;
+        } while (to < end);
+    } else if (offset >= 8) {
+        do {
+            copy8(to, from);
+            to += 8;
+            from += 8;
+        } while (to < end);
+    } else if (offset == 1) {
+        std::memset(to, from[0], length);
+    } else {
+        do {
+            *to++ = *from++;
+        } while (to < end);
     }
-    copyMatchSlowly(window, windowSize, windowMask, position, offset, length);
 }
 
 // ---- Compressed runs ----------------------------------------------------------------
 
-// Produces `run` bytes of a verbatim or aligned block.
-//
-// Linear: the caller has made sure that the run lies wholly within
-// [kMirrorSize, windowSize). Then no byte written needs mirroring and the
-// position never wraps, so literals and matches go without either test. A
-// window of 2^n bytes is a whole number of frames, so this holds for every run
-// but those of the frames that start the window (and of odd short frames).
-template <bool Aligned, bool Linear>
+// Produces `run` bytes of a verbatim or aligned block; the caller has made
+// room for them.
+template <bool Aligned>
 [[gnu::always_inline]] inline bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
     // A local copy: stores into the window could alias the caller's reader,
@@ -315,7 +276,6 @@ template <bool Aligned, bool Linear>
     const std::uint32_t *const alignedTable = s.alignedTable;
     std::uint8_t *const window = s.window;
     const std::uint32_t windowSize = s.windowSize;
-    const std::uint32_t windowMask = s.windowMask;
     const std::uint32_t matchSymbols = s.mainSymbols - kLiteralCount;
     const std::uint32_t historyBefore = s.history;
     std::uint32_t position = s.position;
@@ -337,15 +297,7 @@ template <bool Aligned, bool Linear>
             in.refill();
         }
         const auto putLiteral = [&](std::uint32_t literal) {
-            window[position] = static_cast<std::uint8_t>(literal);
-            if (Linear) {
-                ++position;
-            } else {
-                if (position < kMirrorSize) [[unlikely]] {
-                    window[windowSize + position] = static_cast<std::uint8_t>(literal);
-                }
-                position = (position + 1) & windowMask;
-            }
+            window[position++] = static_cast<std::uint8_t>(literal);
             --remaining;
         };
         std::uint32_t entry = mainTable[in.peek(kMainTableBits)];
@@ -422,13 +374,12 @@ template <bool Aligned, bool Linear>
             ok = false;
             break;
         }
-        copyMatch<Linear>(window, windowSize, windowMask, position, offset, length);
-        position = Linear ? position + length : (position + length) & windowMask;
+        copyMatch(window + position, offset, length);
+        position += length;
         remaining -= length;
     }
 
-    // A linear run may end just at the window's end.
-    s.position = position & windowMask;
+    s.position = position;
     s.r0 = r0;
     s.r1 = r1;
     s.r2 = r2;
@@ -438,29 +389,29 @@ template <bool Aligned, bool Linear>
 
 // ---- Frames -------------------------------------------------------------------------
 
-template <bool Aligned, bool Linear>
+template <bool Aligned>
 bool decodeCodedRunPlain(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
-    return decodeCodedRun<Aligned, Linear>(s, reader, run);
+    return decodeCodedRun<Aligned>(s, reader, run);
 }
 #ifdef LZX_BMI2_RUNS
-template <bool Aligned, bool Linear>
+template <bool Aligned>
 [[gnu::target("bmi2")]] bool decodeCodedRunBmi2(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
-    return decodeCodedRun<Aligned, Linear>(s, reader, run);
+    return decodeCodedRun<Aligned>(s, reader, run);
 }
 #endif
 
 // decodeCodedRun through the build this processor runs fastest.
-template <bool Aligned, bool Linear>
+template <bool Aligned>
 bool decodeRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
 {
 #ifdef LZX_BMI2_RUNS
     if (s.useBmi2) {
-        return decodeCodedRunBmi2<Aligned, Linear>(s, reader, run);
+        return decodeCodedRunBmi2<Aligned>(s, reader, run);
     }
 #endif
-    return decodeCodedRunPlain<Aligned, Linear>(s, reader, run);
+    return decodeCodedRunPlain<Aligned>(s, reader, run);
 }
 
 // Where the frame's input is read from: bits, or bytes for uncompressed blocks.
@@ -574,19 +525,19 @@ bool decodeFrame(LzxState &s, const std::uint8_t *in, std::uint32_t inSize, std:
         }
         const std::uint32_t wanted = size - produced;
         const std::uint32_t run = s.blockRemaining < wanted ? s.blockRemaining : wanted;
-        const bool linear = s.position >= kMirrorSize && s.windowSize - s.position >= run;
         bool ok;
         switch (s.blockType) {
         case kVerbatim:
-            ok = linear ? decodeRun<false, true>(s, input.bits, run) : decodeRun<false, false>(s, input.bits, run);
+            ok = decodeRun<false>(s, input.bits, run);
             break;
         case kAligned:
-            ok = linear ? decodeRun<true, true>(s, input.bits, run) : decodeRun<true, false>(s, input.bits, run);
+            ok = decodeRun<true>(s, input.bits, run);
             break;
         default:
             ok = static_cast<std::uint32_t>(input.end - input.bytes) >= run;
             if (ok) {
-                putBytes(s, input.bytes, run);
+                std::memcpy(s.window + s.position, input.bytes, run);
+                s.position += run;
                 input.bytes += run;
             }
             break;
@@ -650,14 +601,16 @@ DecoderResult lzxCreateDecoder(std::uint32_t *maxBlockSize, const DecoderParams 
     }
     LzxState &s = *object->state;
     s.windowSize = std::uint32_t{1} << params.windowBits;
-    s.windowMask = s.windowSize - 1;
+    s.capacity = 2 * s.windowSize;
     s.slotCount = positionSlotCount(params.windowBits);
     s.mainSymbols = kLiteralCount + 8 * s.slotCount;
-    s.window = static_cast<std::uint8_t *>(callbacks.alloc(s.windowSize + kWindowTail));
+    s.window = static_cast<std::uint8_t *>(callbacks.alloc(s.capacity + kCopySlack));
     if (s.window == nullptr) {
         lzxDestroyDecoder(object);
         return DecoderResult::NoMemory;
     }
+    // Copies read a little past what has been written; let that be zeros.
+    std::memset(s.window, 0, s.capacity + kCopySlack);
     resetState(s);
     s.useBmi2 = false;
 #ifdef LZX_BMI2_RUNS
@@ -687,15 +640,13 @@ DecoderResult lzxDecodeBlock(void *decoder, const std::uint8_t *in, std::uint32_
     if (size == 0) {
         return DecoderResult::Ok;
     }
+    makeRoom(s, size);
     const std::uint32_t frameStart = s.position;
     if (!decodeFrame(s, in, inSize, size)) {
         s.failed = true;
         return DecoderResult::BadData;
     }
-
-    const std::uint32_t first = s.windowSize - frameStart < size ? s.windowSize - frameStart : size;
-    std::memcpy(out, s.window + frameStart, first);
-    std::memcpy(out + first, s.window, size - first);
+    std::memcpy(out, s.window + frameStart, size);
     if (s.translationSize != 0 && s.frameCount < kLzxTranslatedFrames) {
         lzxUntranslateCalls(out, size, s.translationSize, s.translationPosition);
     }

@@ -95,6 +95,34 @@ TEST(LzxBlocks, MatchesFromTheOldestBytesOfTheWindow)
     EXPECT_EQ(decoder.frame(frame2, 800), Bytes(expected.begin() + 32768, expected.end()));
 }
 
+// Folders run on for many windows: matches reach the whole window back from
+// any frame, and short-offset matches repeat their pattern exactly, leaving
+// the bytes after them as they must be.
+TEST(LzxBlocks, MatchesReachTheWholeWindowFrameAfterFrame)
+{
+    LzxDecoder decoder(15);
+    StreamBuilder b(15);
+    for (int frame = 0; frame < 9; ++frame) {
+        b.verbatimBlock(32768, flatLengths(256 + 8 * 30), flatLengths(249));
+        const std::size_t start = b.expected.size();
+        while (b.expected.size() - start < 32768 - 400) {
+            const std::size_t at = b.expected.size() - start;
+            b.literal(static_cast<std::uint8_t>(at * 13 + frame));
+            b.literal(static_cast<std::uint8_t>(at / 7));
+            if (frame > 0 || at > 32) {
+                b.match(2 + at % 250, frame > 0 ? 32765 - at % 5 : 16 + at % 16);
+            }
+            b.match(3 + at % 29, 2 + at % 14);
+        }
+        while (b.expected.size() - start < 32768) {
+            b.literal('.');
+        }
+        const Bytes data = b.endFrame();
+        const Bytes expected = b.takeExpected();
+        ASSERT_EQ(decoder.frame(data, 32768), expected) << "frame " << frame;
+    }
+}
+
 TEST(LzxBlocks, AlignedBlocksSplitOffsetsBetweenExtraBitsAndTheAlignedTree)
 {
     LzxDecoder decoder(16);  // 32 position slots: the main tree's size depends on it

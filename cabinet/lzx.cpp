@@ -263,126 +263,188 @@ inline void copy16(std::uint8_t *to, const std::uint8_t *from)
 
 // ---- Compressed runs ----------------------------------------------------------------
 
-// Produces `run` bytes of a verbatim or aligned block; the caller has made
-// room for them.
-template <bool Aligned>
-[[gnu::always_inline]] inline bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
-{
-    // A local copy: stores into the window could alias the caller's reader,
-    // which would keep it in memory.
-    WordBitReader in = reader;
-    const std::uint32_t *const mainTable = s.mainTable;
-    const std::uint32_t *const lengthTable = s.lengthTable;
-    const std::uint32_t *const alignedTable = s.alignedTable;
-    std::uint8_t *const window = s.window;
-    const std::uint32_t windowSize = s.windowSize;
-    const std::uint32_t matchSymbols = s.mainSymbols - kLiteralCount;
-    const std::uint32_t historyBefore = s.history;
-    std::uint32_t position = s.position;
-    std::uint32_t remaining = run;
-    std::uint32_t r0 = s.r0, r1 = s.r1, r2 = s.r2;
-    bool ok = true;
+// The repeated-offset registers, R0 first.
+struct Repeats {
+    std::uint32_t r0, r1, r2;
+};
 
-    // Bits held, checked where they are spent: 16 before the main code and
-    // again before the length code (each at most 16 bits), 24 before an
-    // offset's bits. A refill below 16 leaves at least 49 bits, so runs of
-    // literals refill once every three literals or fewer.
-    //
-    // A literal whose code fits the primary table is told by its entry alone:
-    // a link's subtable starts past the primary table, so a link's entry is
-    // never below kLiteralCount << 16, and neither is a match's.
-    static_assert((1u << kMainTableBits) >= kLiteralCount && kLinkFlag > kMaxCodeLength);
-    while (remaining > 0) {
+// What a run's loops share: the tables, the window, and the limits a match
+// is checked against.
+struct RunContext {
+    const std::uint32_t *mainTable;
+    const std::uint32_t *lengthTable;
+    const std::uint32_t *alignedTable;
+    std::uint8_t *window;
+    std::uint32_t windowSize;
+    std::uint32_t matchSymbols;
+    // Where in the buffer the folder's oldest byte a match may reach lies.
+    std::uint32_t reachStart;
+};
+
+// Reads the main symbol whose primary entry is `entry` (a leaf or a link);
+// at least 16 bits are held.
+[[gnu::always_inline]] inline std::uint32_t mainSymbol(WordBitReader &in, const std::uint32_t *mainTable,
+                                                        std::uint32_t entry)
+{
+    if (entry & kLinkFlag) {
+        in.drop(kMainTableBits);
+        entry = mainTable[(entry >> 16) + in.peek(entry & kBitsMask)];
+    }
+    in.drop(entry & kBitsMask);
+    return entry >> 16;
+}
+
+// Reads the rest of the match of main symbol `symbol` (at least 256) and
+// copies it to `position`: false for a symbol of an empty tree, a match longer
+// than `room`, or one that reaches before the folder or further back than the
+// window.
+template <bool Aligned>
+[[gnu::always_inline]] inline bool readMatch(WordBitReader &in, const RunContext &c, Repeats &r,
+                                             std::uint32_t symbol, std::uint32_t position, std::uint32_t room,
+                                             std::uint32_t &length)
+{
+    const std::uint32_t match = symbol - kLiteralCount;
+    if (match >= c.matchSymbols) [[unlikely]] {  // an empty main tree
+        return false;
+    }
+    length = (match & 7) + kMinMatch;
+    if ((match & 7) == 7) {
         if (in.count < 16) {
             in.refill();
         }
-        const auto putLiteral = [&](std::uint32_t literal) {
-            window[position++] = static_cast<std::uint8_t>(literal);
-            --remaining;
-        };
+        const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, c.lengthTable);
+        if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
+            return false;
+        }
+        length += extra;
+    }
+
+    const std::uint32_t slot = match >> 3;
+    std::uint32_t offset;
+    if (slot >= 3) {
+        // At most 17 bits follow in a verbatim block; in an aligned block
+        // 14 verbatim bits and a 7-bit aligned code, 21 in all.
+        if (in.count < 24) {
+            in.refill();
+        }
+        const unsigned extraBits = kExtraBits[slot];
+        if (Aligned && extraBits >= 3) {
+            offset = in.take(extraBits - 3) << 3;
+            offset += decodeSymbol<kAlignedTableBits>(in, c.alignedTable);
+        } else {
+            offset = in.take(extraBits);
+        }
+        offset += kPositionBase[slot] - 2;
+        r.r2 = r.r1;
+        r.r1 = r.r0;
+        r.r0 = offset;
+    } else if (slot == 0) {
+        offset = r.r0;
+    } else if (slot == 1) {
+        offset = r.r1;
+        r.r1 = r.r0;
+        r.r0 = offset;
+    } else {
+        offset = r.r2;
+        r.r2 = r.r0;
+        r.r0 = offset;
+    }
+
+    // Offset 0 (from an uncompressed block's header) names no byte at all.
+    if (length > room || offset - 1 >= position - c.reachStart || offset > c.windowSize) [[unlikely]] {
+        return false;
+    }
+    copyMatch(c.window + position, offset, length);
+    return true;
+}
+
+// Produces `run` bytes of a verbatim or aligned block; the caller has made
+// room for them.
+//
+// A literal whose code fits the primary table is told by its entry alone: a
+// link's subtable starts past the primary table, so a link's entry is never
+// below kLiteralCount << 16, and neither is a match's.
+template <bool Aligned>
+[[gnu::always_inline]] inline bool decodeCodedRun(LzxState &s, WordBitReader &reader, std::uint32_t run)
+{
+    static_assert((1u << kMainTableBits) >= kLiteralCount && kLinkFlag > kMaxCodeLength);
+    // A local copy: stores into the window could alias the caller's reader,
+    // which would keep it in memory.
+    WordBitReader in = reader;
+    const RunContext c{s.mainTable, s.lengthTable, s.alignedTable, s.window, s.windowSize,
+                       s.mainSymbols - kLiteralCount, s.position - s.history};
+    const std::uint32_t *const mainTable = s.mainTable;
+    std::uint8_t *const window = s.window;
+    std::uint32_t position = s.position;
+    const std::uint32_t end = position + run;
+    Repeats r{s.r0, s.r1, s.r2};
+    bool ok = true;
+
+    // The fast loop runs while the run has room for the most one pass writes
+    // (three literals, or two and a longest match), so nothing in it tests the
+    // run's end. Each pass starts with at least 46 bits (a refill leaves 49 or
+    // more, and must not be made with all 64 held, as a match that takes no
+    // offset bits can leave them). Up to three literals of primary-table codes
+    // (10 bits at most) follow without another refill, each next entry looked
+    // up as soon as its bits are known, and whatever follows them still has
+    // 16 bits for its main code. A match then checks its own needs.
+    constexpr std::uint32_t kFastRoom = 2 + kMaxMatch;
+    const std::uint32_t fastEnd = run > kFastRoom ? end - kFastRoom : position;
+    while (position < fastEnd) {
+        if (in.count < 46) {
+            in.refill();
+        }
         std::uint32_t entry = mainTable[in.peek(kMainTableBits)];
         if (entry < kLiteralCount << 16) {
             in.drop(entry & kBitsMask);
-            putLiteral(entry >> 16);
-            continue;
+            std::uint8_t literal = static_cast<std::uint8_t>(entry >> 16);
+            entry = mainTable[in.peek(kMainTableBits)];
+            window[position++] = literal;
+            if (entry < kLiteralCount << 16) {
+                in.drop(entry & kBitsMask);
+                literal = static_cast<std::uint8_t>(entry >> 16);
+                entry = mainTable[in.peek(kMainTableBits)];
+                window[position++] = literal;
+                if (entry < kLiteralCount << 16) {
+                    in.drop(entry & kBitsMask);
+                    window[position++] = static_cast<std::uint8_t>(entry >> 16);
+                    continue;
+                }
+            }
         }
-        if (entry & kLinkFlag) {
-            in.drop(kMainTableBits);
-            entry = mainTable[(entry >> 16) + in.peek(entry & kBitsMask)];
-        }
-        in.drop(entry & kBitsMask);
-        const std::uint32_t symbol = entry >> 16;
+        const std::uint32_t symbol = mainSymbol(in, mainTable, entry);
         if (symbol < kLiteralCount) {
-            putLiteral(symbol);
+            window[position++] = static_cast<std::uint8_t>(symbol);
             continue;
         }
-
-        const std::uint32_t match = symbol - kLiteralCount;
-        if (match >= matchSymbols) [[unlikely]] {  // an empty main tree
+        std::uint32_t length = 0;
+        if (!readMatch<Aligned>(in, c, r, symbol, position, kMaxMatch, length)) {
             ok = false;
             break;
         }
-        std::uint32_t length = (match & 7) + kMinMatch;
-        if ((match & 7) == 7) {
-            if (in.count < 16) {
-                in.refill();
-            }
-            const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, lengthTable);
-            if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
-                ok = false;
-                break;
-            }
-            length += extra;
-        }
-
-        const std::uint32_t slot = match >> 3;
-        std::uint32_t offset;
-        if (slot >= 3) {
-            // At most 17 bits follow in a verbatim block; in an aligned block
-            // 14 verbatim bits and a 7-bit aligned code, 21 in all.
-            if (in.count < 24) {
-                in.refill();
-            }
-            const unsigned extraBits = kExtraBits[slot];
-            if (Aligned && extraBits >= 3) {
-                offset = in.take(extraBits - 3) << 3;
-                offset += decodeSymbol<kAlignedTableBits>(in, alignedTable);
-            } else {
-                offset = in.take(extraBits);
-            }
-            offset += kPositionBase[slot] - 2;
-            r2 = r1;
-            r1 = r0;
-            r0 = offset;
-        } else if (slot == 0) {
-            offset = r0;
-        } else if (slot == 1) {
-            offset = r1;
-            r1 = r0;
-            r0 = offset;
-        } else {
-            offset = r2;
-            r2 = r0;
-            r0 = offset;
-        }
-
-        // A match may end neither past its run nor reach before the folder's
-        // first byte, and offset 0 (from an uncompressed block's header) names
-        // no byte at all.
-        const std::uint32_t available = historyBefore + (run - remaining);
-        if (length > remaining || offset - 1 >= available || offset > windowSize) [[unlikely]] {
-            ok = false;
-            break;
-        }
-        copyMatch(window + position, offset, length);
         position += length;
-        remaining -= length;
+    }
+
+    // The rest of the run, one symbol at a time: 16 bits are held before the
+    // main code, and a match may not end past the run.
+    while (ok && position < end) {
+        if (in.count < 16) {
+            in.refill();
+        }
+        const std::uint32_t symbol = mainSymbol(in, mainTable, mainTable[in.peek(kMainTableBits)]);
+        if (symbol < kLiteralCount) {
+            window[position++] = static_cast<std::uint8_t>(symbol);
+            continue;
+        }
+        std::uint32_t length = 0;
+        ok = readMatch<Aligned>(in, c, r, symbol, position, end - position, length);
+        position += length;
     }
 
     s.position = position;
-    s.r0 = r0;
-    s.r1 = r1;
-    s.r2 = r2;
+    s.r0 = r.r0;
+    s.r1 = r.r1;
+    s.r2 = r.r2;
     reader = in;
     return ok && !in.overrun();
 }

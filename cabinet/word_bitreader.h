@@ -34,8 +34,9 @@ struct WordBitReader {
     }
 
     // Leaves at least 49 valid bits: a main code, a length code and 17 offset
-    // bits at most. Kept inline, slow part too, so that a decoder's local copy
-    // of the reader can live in registers.
+    // bits at most. Wants fewer than 64 held (the new words are shifted down
+    // by the count). Kept inline, slow part too, so that a decoder's local
+    // copy of the reader can live in registers.
     [[gnu::always_inline]] void refill()
     {
         if (end - next >= 8) {

@@ -123,6 +123,48 @@ TEST(LzxBlocks, MatchesReachTheWholeWindowFrameAfterFrame)
     }
 }
 
+// Matches whose offsets take no bits (offset 1 through slot 3, and repeated
+// offsets) can leave the bit buffer as full as a refill made it, all 64 bits;
+// codes of every length from 1 to 15 bits, mixed at random, bring that about
+// after every kind of symbol.
+TEST(LzxBlocks, MatchesThatTakeNoOffsetBitsAtEveryBitAlignment)
+{
+    LzxDecoder decoder(15);
+    StreamBuilder b(15);
+    const unsigned mainCount = 256 + 8 * 30;
+    // Literals of 1 to 10 bits, matches of 11 to 15: two literals and a
+    // match can take all but 16 of the bits a refill leaves.
+    const std::vector<unsigned> used = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', matchSymbol(2, 3),
+                                        matchSymbol(3, 3), matchSymbol(4, 3), matchSymbol(5, 3), matchSymbol(2, 0),
+                                        matchSymbol(3, 0)};
+    const std::vector<std::uint8_t> mainLengths = chainLengths(mainCount, used);
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % range;
+    };
+    for (int frame = 0; frame < 3; ++frame) {
+        b.verbatimBlock(32768, mainLengths, std::vector<std::uint8_t>(249, 0));
+        const std::size_t start = b.expected.size();
+        b.literal('a');
+        while (b.expected.size() - start < 32768 - 20) {
+            for (std::uint32_t n = next(4); n > 0; --n) {
+                b.literal(static_cast<std::uint8_t>('a' + next(10)));
+            }
+            if (next(2) == 0) {
+                b.match(2 + next(4), 1);
+            } else {
+                b.repeatMatch(0, 2 + next(2), 1);
+            }
+        }
+        while (b.expected.size() - start < 32768) {
+            b.literal('a');
+        }
+        const Bytes data = b.endFrame();
+        ASSERT_EQ(decoder.frame(data, 32768), b.takeExpected()) << "frame " << frame;
+    }
+}
+
 TEST(LzxBlocks, AlignedBlocksSplitOffsetsBetweenExtraBitsAndTheAlignedTree)
 {
     LzxDecoder decoder(16);  // 32 position slots: the main tree's size depends on it

@@ -21,6 +21,7 @@
 
 #include "lzx_tables.h"
 #include "word_bitreader.h"
+#include "word_copy.h"
 
 #include <cstring>
 
@@ -214,20 +215,6 @@ void makeRoom(LzxState &s, std::uint32_t size)
         std::memmove(s.window, s.window + (s.position - s.history), s.history);
         s.position = s.history;
     }
-}
-
-inline void copy8(std::uint8_t *to, const std::uint8_t *from)
-{
-    std::uint64_t word;
-    std::memcpy(&word, from, 8);
-    std::memcpy(to, &word, 8);
-}
-
-inline void copy16(std::uint8_t *to, const std::uint8_t *from)
-{
-    std::uint8_t chunk[16];
-    std::memcpy(chunk, from, 16);
-    std::memcpy(to, chunk, 16);
 }
 
 // Copies a match whose offset the caller has checked against the history;

@@ -22,6 +22,7 @@
 
 #include "bitreader.h"
 #include "inflate_tables.h"
+#include "word_copy.h"
 
 #include <cstdint>
 #include <cstring>
@@ -95,21 +96,6 @@ MszipDecoderObject *checkedObject(void *decoder)
 // Copies move whole words and may write up to kCopySlack bytes past their
 // end: those bytes lie beyond everything produced so far and are written over
 // by what follows.
-
-inline std::uint64_t load8(const std::uint8_t *p)
-{
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    return word;
-}
-inline void store8(std::uint8_t *p, std::uint64_t word) { std::memcpy(p, &word, 8); }
-inline void copy8(std::uint8_t *dst, const std::uint8_t *src) { store8(dst, load8(src)); }
-inline void copy16(std::uint8_t *dst, const std::uint8_t *src)
-{
-    std::uint8_t piece[16];
-    std::memcpy(piece, src, 16);
-    std::memcpy(dst, piece, 16);
-}
 
 // Writes at least three bytes, also for the shorter copies the output
 // allowance can cut a match to. With distance >= 8 every word read lies wholly

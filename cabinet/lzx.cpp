@@ -121,17 +121,24 @@ void resetState(LzxState &s)
 
 // ---- Symbols ------------------------------------------------------------------------
 
-// The caller has made sure that the reader holds at least 16 bits.
+// Reads the symbol whose primary entry is `entry` (a leaf or a link); the
+// caller has made sure that the reader holds at least 16 bits.
 template <unsigned TableBits>
-[[gnu::always_inline]] inline std::uint32_t decodeSymbol(WordBitReader &in, const std::uint32_t *table)
+[[gnu::always_inline]] inline std::uint32_t resolveSymbol(WordBitReader &in, const std::uint32_t *table,
+                                                           std::uint32_t entry)
 {
-    std::uint32_t entry = table[in.peek(TableBits)];
-    if (entry & kLinkFlag) [[unlikely]] {
+    if (entry & kLinkFlag) {
         in.drop(TableBits);
         entry = table[(entry >> 16) + in.peek(entry & kBitsMask)];
     }
     in.drop(entry & kBitsMask);
     return entry >> 16;
+}
+
+template <unsigned TableBits>
+[[gnu::always_inline]] inline std::uint32_t decodeSymbol(WordBitReader &in, const std::uint32_t *table)
+{
+    return resolveSymbol<TableBits>(in, table, table[in.peek(TableBits)]);
 }
 
 // Reads entries [first, last) of a tree's lengths with a fresh pretree; each
@@ -268,19 +275,6 @@ struct RunContext {
     std::uint32_t reachStart;
 };
 
-// Reads the main symbol whose primary entry is `entry` (a leaf or a link);
-// at least 16 bits are held.
-[[gnu::always_inline]] inline std::uint32_t mainSymbol(WordBitReader &in, const std::uint32_t *mainTable,
-                                                        std::uint32_t entry)
-{
-    if (entry & kLinkFlag) {
-        in.drop(kMainTableBits);
-        entry = mainTable[(entry >> 16) + in.peek(entry & kBitsMask)];
-    }
-    in.drop(entry & kBitsMask);
-    return entry >> 16;
-}
-
 // Reads the rest of the match of main symbol `symbol` (at least 256) and
 // copies it to `position`: false for a symbol of an empty tree, a match longer
 // than `room`, or one that reaches before the folder or further back than the
@@ -399,7 +393,7 @@ template <bool Aligned>
                 }
             }
         }
-        const std::uint32_t symbol = mainSymbol(in, mainTable, entry);
+        const std::uint32_t symbol = resolveSymbol<kMainTableBits>(in, mainTable, entry);
         if (symbol < kLiteralCount) {
             window[position++] = static_cast<std::uint8_t>(symbol);
             continue;
@@ -418,7 +412,7 @@ template <bool Aligned>
         if (in.count < 16) {
             in.refill();
         }
-        const std::uint32_t symbol = mainSymbol(in, mainTable, mainTable[in.peek(kMainTableBits)]);
+        const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
         if (symbol < kLiteralCount) {
             window[position++] = static_cast<std::uint8_t>(symbol);
             continue;

@@ -257,61 +257,61 @@ void makeRoom(LzxState &s, std::uint32_t size)
 
 // ---- Compressed runs ----------------------------------------------------------------
 
+// The most bits a match takes after its main code.
+constexpr unsigned kMatchBits = 16 + 21;
+
 // The repeated-offset registers, R0 first.
 struct Repeats {
     std::uint32_t r0, r1, r2;
 };
 
-// What a run's loops share: the tables, the window, and the limits a match
-// is checked against.
-struct RunContext {
-    const std::uint32_t *mainTable;
-    const std::uint32_t *lengthTable;
-    const std::uint32_t *alignedTable;
-    std::uint8_t *window;
-    std::uint32_t windowSize;
-    std::uint32_t matchSymbols;
-    // Where in the buffer the folder's oldest byte a match may reach lies.
-    std::uint32_t reachStart;
-};
-
 // Reads the rest of the match of main symbol `symbol` (at least 256) and
-// copies it to `position`: false for a symbol of an empty tree, a match longer
-// than `room`, or one that reaches before the folder or further back than the
-// window.
+// copies it to `to`: false for a symbol of an empty tree, a match longer than
+// `room`, or one that reaches before `reach`, the oldest byte of the folder a
+// match may use. The caller has made sure that the reader holds the 16 bits
+// of a length code and the 21 of an offset at most, 37 in all.
+//
+// No offset is further back than the window: a slot's offsets stay below
+// the window size, and a repeated offset from an uncompressed block's header
+// that would not was made 0, which names no byte at all.
 template <bool Aligned>
-[[gnu::always_inline]] inline bool readMatch(WordBitReader &in, const RunContext &c, Repeats &r,
-                                             std::uint32_t symbol, std::uint32_t position, std::uint32_t room,
-                                             std::uint32_t &length)
+[[gnu::always_inline]] inline bool readMatch(WordBitReader &in, const LzxState &s, Repeats &r,
+                                             std::uint32_t symbol, std::uint8_t *to, const std::uint8_t *reach,
+                                             std::uint32_t room, std::uint32_t &length)
 {
+    // A built tree's symbols name slots below the window's slot count; an
+    // empty tree answers kNoSymbol, far above.
     const std::uint32_t match = symbol - kLiteralCount;
-    if (match >= c.matchSymbols) [[unlikely]] {  // an empty main tree
+    if (match >= 8 * kMaxPositionSlots) [[unlikely]] {
         return false;
     }
-    length = (match & 7) + kMinMatch;
-    if ((match & 7) == 7) {
-        if (in.count < 16) {
-            in.refill();
-        }
-        const std::uint32_t extra = decodeSymbol<kLengthTableBits>(in, c.lengthTable);
-        if (extra >= kLengthSymbols) [[unlikely]] {  // an empty length tree
+    // Whether a length code follows (a header of 7) is a coin toss to branch
+    // on, so every match looks the entry up and a mask keeps it or not. Only
+    // an entry at or above kLengthSymbols in its high half, a link or an
+    // empty tree's answer, needs a branch of its own.
+    const std::uint32_t header = match & 7;
+    const bool coded = header == 7;
+    std::uint32_t lengthEntry = s.lengthTable[in.peek(kLengthTableBits)];
+    if (coded & (lengthEntry >= kLengthSymbols << 16)) [[unlikely]] {
+        if ((lengthEntry & kLinkFlag) == 0) {  // an empty length tree
             return false;
         }
-        length += extra;
+        in.drop(kLengthTableBits);
+        lengthEntry = s.lengthTable[(lengthEntry >> 16) + in.peek(lengthEntry & kBitsMask)];
     }
+    const std::uint32_t keep = 0u - static_cast<std::uint32_t>(coded);
+    in.drop(lengthEntry & kBitsMask & keep);
+    length = header + kMinMatch + (lengthEntry >> 16 & keep);
 
     const std::uint32_t slot = match >> 3;
     std::uint32_t offset;
     if (slot >= 3) {
         // At most 17 bits follow in a verbatim block; in an aligned block
         // 14 verbatim bits and a 7-bit aligned code, 21 in all.
-        if (in.count < 24) {
-            in.refill();
-        }
         const unsigned extraBits = kExtraBits[slot];
         if (Aligned && extraBits >= 3) {
             offset = in.take(extraBits - 3) << 3;
-            offset += decodeSymbol<kAlignedTableBits>(in, c.alignedTable);
+            offset += decodeSymbol<kAlignedTableBits>(in, s.alignedTable);
         } else {
             offset = in.take(extraBits);
         }
@@ -331,11 +331,10 @@ template <bool Aligned>
         r.r0 = offset;
     }
 
-    // Offset 0 (from an uncompressed block's header) names no byte at all.
-    if (length > room || offset - 1 >= position - c.reachStart || offset > c.windowSize) [[unlikely]] {
+    if (length > room || offset - 1 >= static_cast<std::size_t>(to - reach)) [[unlikely]] {
         return false;
     }
-    copyMatch(c.window + position, offset, length);
+    copyMatch(to, offset, length);
     return true;
 }
 
@@ -352,77 +351,82 @@ template <bool Aligned>
     // A local copy: stores into the window could alias the caller's reader,
     // which would keep it in memory.
     WordBitReader in = reader;
-    const RunContext c{s.mainTable, s.lengthTable, s.alignedTable, s.window, s.windowSize,
-                       s.mainSymbols - kLiteralCount, s.position - s.history};
     const std::uint32_t *const mainTable = s.mainTable;
-    std::uint8_t *const window = s.window;
-    std::uint32_t position = s.position;
-    const std::uint32_t end = position + run;
+    std::uint8_t *out = s.window + s.position;
+    std::uint8_t *const end = out + run;
+    const std::uint8_t *const reach = out - s.history;
     Repeats r{s.r0, s.r1, s.r2};
     bool ok = true;
 
     // The fast loop runs while the run has room for the most one pass writes
-    // (three literals, or two and a longest match), so nothing in it tests the
-    // run's end. Each pass starts with at least 46 bits (a refill leaves 49 or
-    // more, and must not be made with all 64 held, as a match that takes no
-    // offset bits can leave them). Up to three literals of primary-table codes
-    // (10 bits at most) follow without another refill, each next entry looked
-    // up as soon as its bits are known, and whatever follows them still has
-    // 16 bits for its main code. A match then checks its own needs.
+    // (three literals, or two and a longest match), and the input for the
+    // most it reads (two refills of 6 bytes, each loading 8), so nothing in it
+    // tests either end. Each pass starts with a refill, which leaves at least
+    // 48 bits: up to three literals of primary-table codes (10 bits at most)
+    // follow, each next entry looked up as soon as its bits are known, and
+    // whatever follows them still has 16 bits for its main code. A match
+    // refills again after its main code if it has fewer than the 37 bits it
+    // may still take (refilling every time costs more than the branch).
     constexpr std::uint32_t kFastRoom = 2 + kMaxMatch;
-    const std::uint32_t fastEnd = run > kFastRoom ? end - kFastRoom : position;
-    while (position < fastEnd) {
-        if (in.count < 46) {
-            in.refill();
-        }
+    constexpr std::ptrdiff_t kFastInput = 6 + 8;
+    std::uint8_t *const fastEnd = run > kFastRoom ? end - kFastRoom : out;
+    const std::uint8_t *const fastInputEnd = in.end - in.next >= kFastInput ? in.end - kFastInput : in.next;
+    while (out < fastEnd && in.next <= fastInputEnd) {
+        in.refillUnchecked();
         std::uint32_t entry = mainTable[in.peek(kMainTableBits)];
         if (entry < kLiteralCount << 16) {
             in.drop(entry & kBitsMask);
             std::uint8_t literal = static_cast<std::uint8_t>(entry >> 16);
             entry = mainTable[in.peek(kMainTableBits)];
-            window[position++] = literal;
+            *out++ = literal;
             if (entry < kLiteralCount << 16) {
                 in.drop(entry & kBitsMask);
                 literal = static_cast<std::uint8_t>(entry >> 16);
                 entry = mainTable[in.peek(kMainTableBits)];
-                window[position++] = literal;
+                *out++ = literal;
                 if (entry < kLiteralCount << 16) {
                     in.drop(entry & kBitsMask);
-                    window[position++] = static_cast<std::uint8_t>(entry >> 16);
+                    *out++ = static_cast<std::uint8_t>(entry >> 16);
                     continue;
                 }
             }
         }
         const std::uint32_t symbol = resolveSymbol<kMainTableBits>(in, mainTable, entry);
         if (symbol < kLiteralCount) {
-            window[position++] = static_cast<std::uint8_t>(symbol);
+            *out++ = static_cast<std::uint8_t>(symbol);
             continue;
         }
+        if (in.count < kMatchBits) {
+            in.refillUnchecked();
+        }
         std::uint32_t length = 0;
-        if (!readMatch<Aligned>(in, c, r, symbol, position, kMaxMatch, length)) {
+        if (!readMatch<Aligned>(in, s, r, symbol, out, reach, kMaxMatch, length)) {
             ok = false;
             break;
         }
-        position += length;
+        out += length;
     }
 
     // The rest of the run, one symbol at a time: 16 bits are held before the
     // main code, and a match may not end past the run.
-    while (ok && position < end) {
+    while (ok && out < end) {
         if (in.count < 16) {
             in.refill();
         }
         const std::uint32_t symbol = decodeSymbol<kMainTableBits>(in, mainTable);
         if (symbol < kLiteralCount) {
-            window[position++] = static_cast<std::uint8_t>(symbol);
+            *out++ = static_cast<std::uint8_t>(symbol);
             continue;
         }
+        if (in.count < kMatchBits) {
+            in.refill();
+        }
         std::uint32_t length = 0;
-        ok = readMatch<Aligned>(in, c, r, symbol, position, end - position, length);
-        position += length;
+        ok = readMatch<Aligned>(in, s, r, symbol, out, reach, static_cast<std::uint32_t>(end - out), length);
+        out += length;
     }
 
-    s.position = position;
+    s.position = static_cast<std::uint32_t>(out - s.window);
     s.r0 = r.r0;
     s.r1 = r.r1;
     s.r2 = r.r2;
@@ -469,6 +473,13 @@ std::uint32_t readLittle32(const std::uint8_t *p)
 {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// A repeated offset as an uncompressed block's header gives it: one further
+// back than the window becomes 0, which a match refuses just the same.
+std::uint32_t repeatFromHeader(const LzxState &s, std::uint32_t offset)
+{
+    return offset > s.windowSize ? 0 : offset;
 }
 
 bool readBlockHeader(LzxState &s, FrameInput &input)
@@ -535,9 +546,9 @@ bool readBlockHeader(LzxState &s, FrameInput &input)
             return false;
         }
         const std::uint8_t *at = in.start + skipTo;
-        s.r0 = readLittle32(at);
-        s.r1 = readLittle32(at + 4);
-        s.r2 = readLittle32(at + 8);
+        s.r0 = repeatFromHeader(s, readLittle32(at));
+        s.r1 = repeatFromHeader(s, readLittle32(at + 4));
+        s.r2 = repeatFromHeader(s, readLittle32(at + 8));
         input.bytes = at + 12;
         input.readingBits = false;
         break;

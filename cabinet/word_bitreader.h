@@ -20,7 +20,7 @@ struct WordBitReader {
     const std::uint8_t *next = nullptr;
     const std::uint8_t *end = nullptr;
     std::uint64_t bits = 0;
-    unsigned count = 0;  // valid bits at the top of `bits`, at most 64
+    unsigned count = 0;  // valid bits at the top of `bits`, at most 63
     std::uint32_t paddedWords = 0;
 
     void begin(const std::uint8_t *data, std::size_t size)
@@ -33,33 +33,39 @@ struct WordBitReader {
         paddedWords = 0;
     }
 
-    // Leaves at least 49 valid bits: a main code, a length code and 17 offset
-    // bits at most. Wants fewer than 64 held (the new words are shifted down
-    // by the count). Kept inline, slow part too, so that a decoder's local
-    // copy of the reader can live in registers.
+    // Leaves at least 48 valid bits and never more than 63, so that it may be
+    // called whenever the caller likes: the new words are shifted down by the
+    // count, which must stay below 64. Kept inline, slow part too, so that a
+    // decoder's local copy of the reader can live in registers.
     [[gnu::always_inline]] void refill()
     {
-        if (end - next >= 8) {
-            std::uint64_t raw;
-            std::memcpy(&raw, next, 8);
-            // Four little-endian words, first word on top.
-            std::uint64_t words = __builtin_bswap64(raw);
-            words = (words >> 8 & 0x00FF00FF00FF00FFull) | (words & 0x00FF00FF00FF00FFull) << 8;
-            // The bits below the new count are the true following bits, so a
-            // later refill may OR the same bits over them.
-            bits |= words >> count;
-            const unsigned take = (64 - count) >> 4;
-            next += 2 * take;
-            count += 16 * take;
+        if (end - next >= 8) [[likely]] {
+            refillUnchecked();
             return;
         }
         refillSlow();
     }
 
+    // refill() for a caller that knows 8 bytes can be read at `next`.
+    [[gnu::always_inline]] void refillUnchecked()
+    {
+        std::uint64_t raw;
+        std::memcpy(&raw, next, 8);
+        // Four little-endian words, first word on top.
+        std::uint64_t words = __builtin_bswap64(raw);
+        words = (words >> 8 & 0x00FF00FF00FF00FFull) | (words & 0x00FF00FF00FF00FFull) << 8;
+        // The bits below the new count are the true following bits, so a
+        // later refill may OR the same bits over them. Whole words are taken
+        // until 48 or more bits are held: the count's low four bits stay.
+        bits |= words >> count;
+        next += (~count & 48) >> 3;
+        count |= 48;
+    }
+
     [[gnu::always_inline]] void refillSlow()
     {
         bits = count == 0 ? 0 : bits & ~std::uint64_t{0} << (64 - count);
-        while (count <= 48) {
+        while (count < 48) {
             std::uint64_t word = 0;
             if (end - next >= 2) {
                 word = static_cast<std::uint64_t>(next[0] | next[1] << 8);

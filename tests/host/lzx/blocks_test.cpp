@@ -285,6 +285,41 @@ TEST(LzxBlocks, UncompressedBlocksWithOddLengthsAndTheirFillerBytes)
 
 // An odd uncompressed block that ends with a frame: its filler byte may close
 // that frame's data block or open the next one.
+// With a full window behind it, a repeated offset from an uncompressed
+// block's header may reach the whole window back and no further.
+TEST(LzxBlocks, RepeatedOffsetsFromAnUncompressedHeaderReachTheWindowAndNoFurther)
+{
+    for (const std::uint32_t offset : {32768u, 32769u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(offset);
+        LzxDecoder decoder(15);
+        StreamBuilder b(15);
+        Bytes data(32768);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
+        }
+        b.uncompressedBlock(data, 1, 1, 1);
+        const Bytes frame1 = b.endFrame();
+        b.uncompressedBlock(Bytes(10, 'u'), offset, 1, 1);
+        // Literals first, so that the match comes later in its run than the
+        // run's start, where the history was last counted.
+        b.verbatimBlock(7, flatLengths(256 + 8 * 30), flatLengths(249));
+        b.literals(Bytes(5, 'v'));
+        b.repeatMatch(0, 2, offset);
+        const Bytes frame2 = b.endFrame();
+
+        Bytes got = decoder.frame(frame1, 32768);
+        Bytes out;
+        const DecoderResult result = decoder.frame(frame2, 17, out);
+        if (offset == 32768) {
+            ASSERT_EQ(result, DecoderResult::Ok);
+            got.insert(got.end(), out.begin(), out.end());
+            EXPECT_EQ(got, b.takeExpected());
+        } else {
+            EXPECT_EQ(result, DecoderResult::BadData);
+        }
+    }
+}
+
 TEST(LzxBlocks, UncompressedBlockSpanningFramesThenCodedBlock)
 {
     for (bool fillerAtEnd : {true, false}) {

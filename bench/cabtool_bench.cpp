@@ -1,12 +1,21 @@
-// `cabtool test` as a user runs it, against the deflate decoders a user would
-// compare it with, all measured as whole processes in the same run.
+// cabtool as a user runs it, against the programs a user would compare it
+// with, all measured as whole processes in the same run.
 //
 // The driver writes the benchmark corpus as 32 files, packs them with cabtool
 // as MSZIP, LZX:21 and Quantum:21 cabinets, and writes the same corpus as ONE
-// raw deflate stream (zlib, default level, the one the MSZIP benchmarks use) and, when xz is installed, as one
-// xz stream. Then, in three rounds, it runs each process once per round:
-// `cabtool test` on each cabinet, this program decoding the deflate stream
-// with libdeflate and with zlib (it starts itself with --decode), and `xz -d`.
+// raw deflate stream (zlib, default level, the one the MSZIP benchmarks use)
+// and, when xz is installed, as one xz stream. Then, in three rounds, it runs
+// each process once per round, in three tables:
+//   extraction: `cabtool test` on each cabinet, this program decoding the
+//     deflate stream with libdeflate and with zlib (it starts itself with
+//     --decode), and `xz -d`;
+//   packing: `cabtool create` of the corpus folder as MSZIP and LZX:21, this
+//     program deflating the corpus file as one stream with libdeflate and
+//     zlib at their default level (--encode), and `xz -6`, with each output's
+//     size against the corpus and against xz's;
+//   a sparse file of 4 GiB - 1 bytes packed by `cabtool create` as a set of
+//     cabinets, once per method: its peak memory shows that create's does not
+//     grow with the input.
 // Each figure is the median of its three wall times, with the largest peak
 // resident size the kernel reported for it; each row is also given as a ratio
 // against libdeflate and against zlib. The same figures from CPU time (user
@@ -14,10 +23,11 @@
 //
 //   cabtool_bench [--only NAME,...] [--keep DIR] [CABTOOL]
 //
-// --only limits the cabtool rows (mszip, lzx, quantum); the baselines always
-// run, so the ratios stay measured in the same run. --keep DIR keeps the
-// corpus, streams and cabinets there and reuses them in later runs (delete a
-// file to have it made again; making the LZX and Quantum cabinets takes minutes).
+// --only limits the cabtool rows (mszip, lzx, quantum for extraction; create;
+// sparse); the baselines always run with them, so the ratios stay measured in
+// the same run. --keep DIR keeps the corpus, streams, cabinets and the sparse
+// file there and reuses them in later runs (delete a file to have it made
+// again; making the LZX and Quantum cabinets takes minutes).
 #include "corpus.h"
 #include "mszip_folder.h"
 
@@ -129,6 +139,51 @@ long decodeLibdeflate([[maybe_unused]] const Bytes &in, [[maybe_unused]] uLong *
 #else
     return -1;
 #endif
+}
+
+// What a user's own packing program does: read the file, deflate it whole at
+// the default level into one buffer. Answers the stream's size.
+long encodeZlib(const Bytes &in)
+{
+    uLongf size = compressBound(static_cast<uLong>(in.size()));
+    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[size]);
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        return -1;
+    }
+    stream.next_in = const_cast<Bytef *>(in.data());
+    stream.avail_in = static_cast<uInt>(in.size());
+    stream.next_out = out.get();
+    stream.avail_out = static_cast<uInt>(size);
+    const int status = deflate(&stream, Z_FINISH);
+    size = stream.total_out;
+    deflateEnd(&stream);
+    return status == Z_STREAM_END ? static_cast<long>(size) : -1;
+}
+
+long encodeLibdeflate([[maybe_unused]] const Bytes &in)
+{
+#ifdef ORVEL_HAVE_LIBDEFLATE
+    libdeflate_compressor *compressor = libdeflate_alloc_compressor(6);
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor, in.size());
+    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[bound]);
+    const std::size_t size = libdeflate_deflate_compress(compressor, in.data(), in.size(), out.get(), bound);
+    libdeflate_free_compressor(compressor);
+    return size == 0 ? -1 : static_cast<long>(size);
+#else
+    return -1;
+#endif
+}
+
+// --encode zlib|libdeflate FILE: exits 0 when the file was deflated.
+int encodeMain(int argc, char **argv)
+{
+    Bytes in;
+    if (argc < 4 || !readFile(argv[3], in)) {
+        return 2;
+    }
+    const std::string which = argv[2];
+    return (which == "zlib" ? encodeZlib(in) : encodeLibdeflate(in)) < 0 ? 1 : 0;
 }
 
 // --decode zlib|libdeflate FILE [--crc]: exits 0 when the stream decoded.
@@ -310,10 +365,71 @@ bool prepare(const fs::path &dir, const std::string &only, const std::string &ca
     return true;
 }
 
-// Runs in a process of its own, started after prepare() by exec: a child's
-// peak resident size counts its parent's at the moment it was started, which
-// must not be the corpus held in memory.
-int measure(const fs::path &dir, const std::string &only, const std::string &cabtool, const std::string &self)
+// Runs the rows, rounds interleaved, so that a slow spell of the machine hits
+// every row alike.
+void runRounds(std::vector<Row> &rows, int rounds)
+{
+    for (int round = 0; round < rounds; ++round) {
+        for (Row &row : rows) {
+            const RunResult result = runProcess(row.command);
+            row.failed = row.failed || !result.ok;
+            row.seconds.push_back(result.seconds);
+            row.cpuSeconds.push_back(result.cpuSeconds);
+            row.peakKiB = std::max(row.peakKiB, result.peakKiB);
+        }
+    }
+}
+
+const Row *findRow(const std::vector<Row> &rows, const char *prefix)
+{
+    for (const Row &row : rows) {
+        if (row.name.rfind(prefix, 0) == 0 && !row.failed) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+std::string ratio(double speed, const Row *baseline, bool cpu)
+{
+    if (baseline == nullptr || speed <= 0) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2fx", speed / baseline->megabytesPerSecond(cpu));
+    return text;
+}
+
+// Prints each row's speed over the corpus against the two deflate rows, its
+// peak resident size, and the same from CPU time; `notes` fill a last column.
+void printTable(const std::vector<Row> &rows, const std::vector<std::string> &notes)
+{
+    const Row *libdeflate = findRow(rows, "libdeflate");
+    const Row *zlib = findRow(rows, "zlib");
+    std::printf("%-34s %8s %14s %14s %10s %10s %14s  %s\n", "", "MB/s", "vs libdeflate", "vs zlib", "peak RSS",
+                "CPU MB/s", "CPU vs libdefl", notes.empty() ? "" : "output");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        if (row.failed) {
+            std::printf("%-34s %8s\n", row.name.c_str(), "FAILED");
+            continue;
+        }
+        const double speed = row.megabytesPerSecond();
+        std::printf("%-34s %8.1f %14s %14s %6.1f MiB %10.1f %14s  %s\n", row.name.c_str(), speed,
+                    ratio(speed, libdeflate, false).c_str(), ratio(speed, zlib, false).c_str(),
+                    static_cast<double>(row.peakKiB) / 1024.0, row.megabytesPerSecond(true),
+                    ratio(row.megabytesPerSecond(true), libdeflate, true).c_str(),
+                    i < notes.size() ? notes[i].c_str() : "");
+    }
+}
+
+bool anyFailed(const std::vector<Row> &rows)
+{
+    return std::any_of(rows.begin(), rows.end(), [](const Row &row) { return row.failed; });
+}
+
+// `cabtool test` on each cabinet, against the decoders of one stream.
+bool measureTest(const fs::path &dir, const std::string &only, const std::string &cabtool, const std::string &self)
 {
     std::vector<Row> rows;
     for (const Cabinet &cabinet : kCabinets) {
@@ -324,7 +440,9 @@ int measure(const fs::path &dir, const std::string &only, const std::string &cab
             rows.push_back(Row(std::string("cabtool test, ") + cabinet.method, {cabtool, "test", path.string()}));
         }
     }
-    const std::size_t baselines = rows.size();
+    if (rows.empty()) {
+        return true;
+    }
     const fs::path deflatePath = dir / "corpus.deflate";
     std::printf("%-12s %9ju bytes (zlib, default level, one raw stream)\n", "deflate",
                 static_cast<std::uintmax_t>(fs::file_size(deflatePath)));
@@ -333,70 +451,130 @@ int measure(const fs::path &dir, const std::string &only, const std::string &cab
     }
     rows.push_back(Row("zlib, one stream", {self, "--decode", "zlib", deflatePath.string()}));
     const fs::path xzPath = dir / "corpus.bin.xz";
-    const bool haveXz = haveProgram("xz") && fs::exists(xzPath);
-    if (haveXz) {
+    if (haveProgram("xz") && fs::exists(xzPath)) {
         std::printf("%-12s %9ju bytes (xz -6, one stream)\n", "xz", static_cast<std::uintmax_t>(fs::file_size(xzPath)));
         rows.push_back(Row("xz -d, one stream", {"xz", "-d", "-T1", "-c", xzPath.string()}));
+    } else {
+        std::printf("xz: not measured (not installed)\n");
     }
-    // Rounds, so that a slow spell of the machine hits every row alike.
-    for (int round = 0; round < kRounds; ++round) {
-        for (Row &row : rows) {
-            const RunResult result = runProcess(row.command);
-            row.failed = row.failed || !result.ok;
-            row.seconds.push_back(result.seconds);
-            row.cpuSeconds.push_back(result.cpuSeconds);
-            row.peakKiB = std::max(row.peakKiB, result.peakKiB);
-        }
-    }
+    runRounds(rows, kRounds);
+    std::printf("\nExtraction: %u files, %zu MiB; median of %d whole processes each, rounds interleaved\n", kFiles,
+                bench::kCorpusSize >> 20, kRounds);
+    printTable(rows, {});
+    return !anyFailed(rows);
+}
 
-    const auto find = [&rows, baselines](const char *prefix) -> const Row * {
-        for (std::size_t i = baselines; i < rows.size(); ++i) {
-            if (rows[i].name.rfind(prefix, 0) == 0 && !rows[i].failed) {
-                return &rows[i];
+// `cabtool create` from the corpus folder, against packing the corpus as one
+// stream with the same deflate libraries (default level) and xz -6; the last
+// column gives each output's size against the corpus and against xz's.
+bool measureCreate(const fs::path &dir, const std::string &cabtool, const std::string &self)
+{
+    constexpr const char *kMethods[] = {"mszip", "lzx:21"};
+    std::vector<Row> rows;
+    std::vector<fs::path> outputs;
+    for (const char *method : kMethods) {
+        const fs::path made = dir / (std::string("made-") + (method[0] == 'm' ? "mszip" : "lzx") + ".cab");
+        rows.push_back(Row(std::string("cabtool create, ") + method,
+                           {cabtool, "create", "-m", method, "-o", made.string(), (dir / "corpus").string()}));
+        outputs.push_back(made);
+    }
+    const fs::path whole = dir / "corpus.bin";
+    if (kHaveLibdeflate) {
+        rows.push_back(Row("libdeflate -6, one stream", {self, "--encode", "libdeflate", whole.string()}));
+        outputs.emplace_back();
+    }
+    rows.push_back(Row("zlib -6, one stream", {self, "--encode", "zlib", whole.string()}));
+    outputs.emplace_back();
+    const fs::path xzPath = dir / "corpus.bin.xz";
+    const bool haveXz = haveProgram("xz") && fs::exists(xzPath);
+    if (haveXz) {
+        rows.push_back(Row("xz -6, one stream", {"xz", "-6", "-T1", "-c", whole.string()}));
+        outputs.push_back(xzPath);
+    }
+    runRounds(rows, kRounds);
+    std::vector<std::string> notes;
+    for (const fs::path &output : outputs) {
+        std::error_code error;
+        const std::uintmax_t size = output.empty() ? 0 : fs::file_size(output, error);
+        char text[96] = "";
+        if (size > 0 && !error) {
+            const int used = std::snprintf(text, sizeof text, "%ju bytes, %.3f of the corpus", size,
+                                           static_cast<double>(size) / static_cast<double>(bench::kCorpusSize));
+            if (haveXz) {
+                std::snprintf(text + used, sizeof text - static_cast<std::size_t>(used), ", %.3f of xz -6's",
+                              static_cast<double>(size) / static_cast<double>(fs::file_size(xzPath)));
             }
         }
-        return nullptr;
-    };
-    const Row *libdeflate = find("libdeflate");
-    const Row *zlib = find("zlib");
-    std::printf("\n%u files, %zu MiB; median of %d whole processes each, rounds interleaved\n", kFiles,
-                bench::kCorpusSize >> 20, kRounds);
-    std::printf("%-26s %8s %14s %14s %10s %10s %14s\n", "", "MB/s", "vs libdeflate", "vs zlib", "peak RSS",
-                "CPU MB/s", "CPU vs libdefl");
-    for (const Row &row : rows) {
-        const double speed = row.megabytesPerSecond();
-        char againstLibdeflate[32] = "-";
-        char againstZlib[32] = "-";
-        if (libdeflate != nullptr && speed > 0) {
-            std::snprintf(againstLibdeflate, sizeof againstLibdeflate, "%.2fx", speed / libdeflate->megabytesPerSecond());
+        notes.push_back(text);
+    }
+    for (std::size_t i = 0; i < std::size(kMethods); ++i) {
+        fs::remove(outputs[i]);
+    }
+    std::printf("\nPacking: the same corpus; median of %d whole processes each, rounds interleaved\n", kRounds);
+    printTable(rows, notes);
+    return !anyFailed(rows);
+}
+
+// `cabtool create` of one sparse file of 4 GiB - 1 bytes (the largest a
+// cabinet stores), as a set of cabinets: peak memory must not grow with the
+// input. Once each, as it takes about a minute.
+bool measureSparse(const fs::path &dir, const std::string &cabtool)
+{
+    const fs::path sparse = dir / "sparse.bin";
+    std::error_code error;
+    if (!fs::exists(sparse)) {
+        std::ofstream(sparse, std::ios::binary).close();
+        fs::resize_file(sparse, 0xFFFFFFFFu, error);
+        if (error) {
+            std::printf("sparse: not measured (%s)\n", error.message().c_str());
+            return true;
         }
-        if (zlib != nullptr && speed > 0) {
-            std::snprintf(againstZlib, sizeof againstZlib, "%.2fx", speed / zlib->megabytesPerSecond());
+    }
+    const fs::path setDir = dir / "sparse-set";
+    std::printf("\nPacking a sparse file of 4 GiB - 1 bytes as a set (--max-cabinet 1000000000), once each\n");
+    std::printf("%-34s %8s %10s %10s  %s\n", "", "MB/s", "seconds", "peak RSS", "output");
+    bool ok = true;
+    for (const char *method : {"mszip", "lzx:21"}) {
+        fs::remove_all(setDir);
+        fs::create_directories(setDir);
+        const RunResult result = runProcess({cabtool, "create", "-m", method, "--max-cabinet", "1000000000", "-o",
+                                             (setDir / "sparse.cab").string(), sparse.string()});
+        std::uintmax_t bytes = 0;
+        unsigned cabinets = 0;
+        for (const fs::directory_entry &entry : fs::directory_iterator(setDir)) {
+            bytes += entry.file_size();
+            ++cabinets;
         }
-        const double cpuSpeed = row.megabytesPerSecond(true);
-        char cpuAgainstLibdeflate[32] = "-";
-        if (libdeflate != nullptr && cpuSpeed > 0) {
-            std::snprintf(cpuAgainstLibdeflate, sizeof cpuAgainstLibdeflate, "%.2fx",
-                          cpuSpeed / libdeflate->megabytesPerSecond(true));
+        ok = ok && result.ok;
+        const std::string name = std::string("cabtool create, ") + method;
+        if (!result.ok) {
+            std::printf("%-34s %8s\n", name.c_str(), "FAILED");
+            continue;
         }
-        if (row.failed) {
-            std::printf("%-26s %8s\n", row.name.c_str(), "FAILED");
-        } else {
-            std::printf("%-26s %8.0f %14s %14s %6.1f MiB %10.0f %14s\n", row.name.c_str(), speed, againstLibdeflate,
-                        againstZlib, static_cast<double>(row.peakKiB) / 1024.0, cpuSpeed, cpuAgainstLibdeflate);
-        }
+        std::printf("%-34s %8.1f %10.1f %6.1f MiB  %u cabinets, %ju bytes\n", name.c_str(),
+                    4294967295.0 / result.seconds / 1e6, result.seconds,
+                    static_cast<double>(result.peakKiB) / 1024.0, cabinets, bytes);
+    }
+    fs::remove_all(setDir);
+    return ok;
+}
+
+// Runs in a process of its own, started after prepare() by exec: a child's
+// peak resident size counts its parent's at the moment it was started, which
+// must not be the corpus held in memory.
+int measure(const fs::path &dir, const std::string &only, const std::string &cabtool, const std::string &self)
+{
+    bool ok = measureTest(dir, only, cabtool, self);
+    if (wanted(only, "create")) {
+        ok = measureCreate(dir, cabtool, self) && ok;
+    }
+    if (wanted(only, "sparse")) {
+        ok = measureSparse(dir, cabtool) && ok;
     }
     if (!kHaveLibdeflate) {
         std::printf("libdeflate: not measured (this benchmark was built without libdeflate-dev)\n");
     }
-    if (!haveXz) {
-        std::printf("xz: not measured (not installed)\n");
-    }
-    bool failed = false;
-    for (const Row &row : rows) {
-        failed = failed || row.failed;
-    }
-    return failed ? 1 : 0;
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -405,6 +583,9 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--decode") == 0) {
         return decodeMain(argc, argv);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--encode") == 0) {
+        return encodeMain(argc, argv);
     }
     const std::string self = fs::canonical("/proc/self/exe").string();
     if (argc == 6 && std::strcmp(argv[1], "--measure") == 0) {
@@ -424,7 +605,7 @@ int main(int argc, char **argv)
         } else if (arg == "--keep" && i + 1 < argc) {
             keep = argv[++i];
         } else if (arg == "--help" || arg[0] == '-') {
-            std::printf("usage: cabtool_bench [--only mszip,lzx,quantum] [--keep DIR] [CABTOOL]\n");
+            std::printf("usage: cabtool_bench [--only mszip,lzx,quantum,create,sparse] [--keep DIR] [CABTOOL]\n");
             return arg == "--help" ? 0 : 2;
         } else {
             cabtool = arg;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # `cabtool test` on MSZIP, LZX:21 and Quantum:21 cabinets of the 64 MiB
 # benchmark corpus (32 files), against libdeflate and zlib decoding the same
-# corpus as one raw deflate stream and xz -d on one xz stream, all as whole
+# corpus as one raw deflate stream and xz -d on one xz stream; `cabtool
+# create` of the corpus against libdeflate, zlib and xz -6 packing it as one
+# stream; and `cabtool create` of a sparse 4 GiB - 1 byte file. All as whole
 # processes in the same run: median of 3, ratios against both deflate
-# decoders, peak resident size.
+# libraries, peak resident size.
 #
-#   bash bench/cabtool_test.sh [--only mszip,lzx,quantum] [--keep DIR]
+#   bash bench/cabtool_test.sh [--only mszip,lzx,quantum,create,sparse] [--keep DIR]
 #
 # Builds the host preset's cabtool and cabtool_bench first (configuring it if
 # needed); libdeflate is measured when libdeflate-dev was installed before
